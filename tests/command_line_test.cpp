@@ -1,0 +1,253 @@
+// The program end to end: each case runs the built binary in a fresh scratch folder and compares
+// its status, every byte it wrote, and every file in the folder afterwards.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The program's texts, written out again here so that a slip in either copy shows.
+std::string const usage =
+    "\nUsage: kun2wyt <input_file_name> [options]\n"
+    "  Possible options: -n  (assume negative parity for all levels)\n"
+    "                    -p  (assume negative parity for all levels, = default)\n"
+    "                    -b  (use branching ratio for transition width, = default)\n"
+    "                    -e  (use B(E2) for transition width)\n"
+    "                    -m  (use B(M1) for transition width)\n"
+    "                    -h  (help; generate this output)\n"
+    "                    -o  <output_file_name>\n"
+    "  (default output_file_name = input-file-name with .wyt extension)\n";
+std::string const missing = "\nERROR: output file name is missing...\n";
+std::string in_error(std::string const& name) { return "\nERROR: cannot open input file " + name + " for reading...\n" + usage; }
+std::string out_error(std::string const& name) { return "\nERROR: cannot open output file " + name + " for writing...\n"; }
+std::string same_error(std::string const& name) { return "\nERROR: output file " + name + " would overwrite the input file...\n"; }
+std::string report(std::string const& in, std::string const& out) { return "\n  Input file: " + in + "\n Output file: " + out + "\n"; }
+
+std::string const level_scheme = "511.2 2 +\n";
+std::string const long_name = std::string(250, 'L') + ".wyt";  // derives its own name
+std::string const dotted = [] { std::string s; for (int i = 0; i < 130; ++i) { s += "./"; } return s; }();
+
+// What every scratch folder holds before the run, as the snapshot below writes it down.
+std::map<std::string, std::string> const initial_files = {
+    {"in.kun", level_scheme},         {"old.wyt", "stale\n"},       {"sub/", ""},
+    {"hard.kun", level_scheme},       {"link.kun", "-> in.kun"},    {long_name, level_scheme},
+};
+
+enum class stdout_kind { captured, closed, broken_pipe, full };
+
+struct outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+    std::map<std::string, std::string> files;
+};
+
+std::string read_all(int fd)
+{
+    std::string text;
+    std::array<char, 4096> chunk{};
+    for (ssize_t n; (n = ::read(fd, chunk.data(), chunk.size())) != 0;) {
+        if (n < 0 && errno != EINTR) { break; }
+        if (n > 0) { text.append(chunk.data(), static_cast<std::size_t>(n)); }
+    }
+    ::close(fd);
+    return text;
+}
+
+// Files by name with their content; folders end in "/", links show their target.
+std::map<std::string, std::string> snapshot(fs::path const& dir)
+{
+    std::map<std::string, std::string> files;
+    for (auto const& entry : fs::directory_iterator(dir)) {
+        auto const name = entry.path().filename().string();
+        if (entry.is_symlink()) { files[name] = "-> " + fs::read_symlink(entry).string(); }
+        else if (entry.is_directory()) { files[name + "/"] = ""; }
+        else { std::ifstream in(entry.path(), std::ios::binary); std::ostringstream s; s << in.rdbuf(); files[name] = s.str(); }
+    }
+    return files;
+}
+
+class scratch : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "kun2wyt-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        std::ofstream(dir_ / "in.kun") << level_scheme;
+        std::ofstream(dir_ / "old.wyt") << "stale\n";
+        std::ofstream(dir_ / long_name) << level_scheme;
+        fs::create_directory(dir_ / "sub");
+        fs::create_hard_link(dir_ / "in.kun", dir_ / "hard.kun");
+        fs::create_symlink("in.kun", dir_ / "link.kun");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Runs kun2wyt with `args` in the scratch folder, standard output as `kind`, and standard
+    // input and error closed when asked.
+    outcome run(std::vector<std::string> const& args, stdout_kind kind = stdout_kind::captured, bool close_others = false)
+    {
+        std::array<int, 2> out{}, err{};
+        if (::pipe(out.data()) != 0 || ::pipe(err.data()) != 0) { return {}; }
+        if (kind == stdout_kind::broken_pipe) { ::close(out[0]); }  // no reader, before the first write
+        pid_t const child = ::fork();
+        if (child == 0) {
+            std::vector<char*> argv{const_cast<char*>(KUN2WYT_BINARY)};
+            for (auto const& a : args) { argv.push_back(const_cast<char*>(a.c_str())); }
+            argv.push_back(nullptr);
+            ::signal(SIGPIPE, SIG_DFL);
+            if (::chdir(dir_.c_str()) != 0) { ::_exit(127); }
+            if (kind == stdout_kind::full) { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); }
+            else if (kind == stdout_kind::closed) { ::close(STDOUT_FILENO); }
+            else { ::dup2(out[1], STDOUT_FILENO); }
+            ::dup2(err[1], STDERR_FILENO);
+            if (close_others) { ::close(STDIN_FILENO); ::close(STDERR_FILENO); }
+            ::closefrom(3);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ::close(err[1]);
+        outcome result;
+        if (kind != stdout_kind::broken_pipe) { result.out = read_all(out[0]); }
+        result.err = read_all(err[0]);
+        int wstatus = 0;
+        ::waitpid(child, &wstatus, 0);
+        result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+        result.files = snapshot(dir_);
+        return result;
+    }
+
+    fs::path dir_;
+};
+
+struct cli_case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::vector<std::string> emptied;  // output files created or emptied by the run; all else stays
+};
+
+void PrintTo(cli_case const& c, std::ostream* os)
+{
+    *os << "kun2wyt";
+    for (auto const& a : c.args) { *os << " '" << a << "'"; }
+}
+
+class command_line : public scratch, public testing::WithParamInterface<cli_case> {};
+
+TEST_P(command_line, status_output_and_files)
+{
+    auto const& [args, status, out, emptied] = GetParam();
+    auto expected_files = initial_files;
+    for (auto const& name : emptied) { expected_files[name] = ""; }
+
+    auto const result = run(args);
+    EXPECT_EQ(result.status, status);
+    EXPECT_EQ(result.out, out);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.files, expected_files);
+}
+
+cli_case const options[] = {
+    {{"in.kun"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},
+    {{"in.kun", "-n", "-p", "-b", "-m", "-e"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},
+    {{"in.kun", "-nb", "--n", "x-n", "my-notes"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},
+    {{"in.kun", "-nbe", "-x-m"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},
+    {{"in.kun", "-o-e"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},  // "-e" is tested before "-o"
+    {{"in.kun", "--output", "x.x"}, 0, report("in.kun", "x.x"), {"x.x"}},
+    {{"in.kun", "run-out", "x.x"}, 0, report("in.kun", "x.x"), {"x.x"}},
+    {{"in.kun", "-h"}, 1, usage, {}},
+    {{"in.kun", "-N"}, 1, usage, {}},  // case matters
+    {{"in.kun", "-O", "x.x"}, 1, usage, {}},
+    {{"in.kun", ""}, 1, usage, {}},
+    {{"in.kun", "-n", "-z"}, 1, usage, {}},
+};
+INSTANTIATE_TEST_SUITE_P(options, command_line, testing::ValuesIn(options));
+
+cli_case const output_option[] = {
+    {{"in.kun", "-o", "out.x"}, 0, report("in.kun", "out.x"), {"out.x"}},
+    {{"in.kun", "-o", "old.wyt"}, 0, report("in.kun", "old.wyt"), {"old.wyt"}},
+    {{"in.kun", "-o", "a.x", "-o", "b.x"}, 0, report("in.kun", "b.x"), {"a.x", "b.x"}},
+    {{"in.kun", "-o", "-n"}, 0, report("in.kun", "-n"), {"-n"}},
+    {{"in.kun", "-o", "-h", "-e"}, 0, report("in.kun", "-h"), {"-h"}},
+    {{"in.kun", "-oout.x", "y.x"}, 0, report("in.kun", "y.x"), {"y.x"}},
+    {{"in.kun", "-o", "/dev/null"}, 0, report("in.kun", "/dev/null"), {}},
+    {{"in.kun", "-o", dotted + "long.x"}, 0, report("in.kun", (dotted + "long.x").substr(0, 255)), {"long.x"}},
+    {{"in.kun", "-o"}, 1, missing, {}},
+    {{"in.kun", "-oout.x"}, 1, missing, {}},
+    {{"in.kun", "-o", "a.x", "-o"}, 1, missing, {"a.x"}},
+    {{"in.kun", "-o", "a.x", "-z"}, 1, usage, {"a.x"}},
+    {{"in.kun", "-o", ""}, 1, out_error(""), {}},
+    {{"in.kun", "-o", "nodir/x.x"}, 1, out_error("nodir/x.x"), {}},
+    {{"in.kun", "-o", "sub"}, 1, out_error("sub"), {}},
+    {{"in.kun", "-o", std::string(256, 'n')}, 1, out_error(std::string(256, 'n')), {}},
+};
+INSTANTIATE_TEST_SUITE_P(output_option, command_line, testing::ValuesIn(output_option));
+
+cli_case const failure_order[] = {
+    {{}, 1, usage, {}},
+    {{"-h"}, 1, in_error("-h"), {}},
+    {{"none.kun", "-z"}, 1, in_error("none.kun"), {}},
+    {{"none.kun", "-o", "x.x"}, 1, in_error("none.kun"), {}},
+    {{"sub"}, 1, in_error("sub"), {}},  // a folder is no input file
+    {{"in.kun", "-h", "-o", "x.x"}, 1, usage, {}},
+};
+INSTANTIATE_TEST_SUITE_P(failure_order, command_line, testing::ValuesIn(failure_order));
+
+// However the output names the input, the input keeps its content.
+cli_case const input_kept[] = {
+    {{"in.kun", "-o", "in.kun"}, 1, same_error("in.kun"), {}},
+    {{"in.kun", "-o", "./in.kun"}, 1, same_error("./in.kun"), {}},
+    {{"in.kun", "-o", "hard.kun"}, 1, same_error("hard.kun"), {}},
+    {{"in.kun", "-o", "link.kun"}, 1, same_error("link.kun"), {}},
+    {{"link.kun", "-o", "in.kun"}, 1, same_error("in.kun"), {}},
+    {{"in.kun", "-o", "a.x", "-o", "in.kun"}, 1, same_error("in.kun"), {"a.x"}},
+    {{long_name}, 1, same_error(long_name), {}},
+    {{"link.kun"}, 0, report("link.kun", "link.wyt"), {"link.wyt"}},
+};
+INSTANTIATE_TEST_SUITE_P(input_kept, command_line, testing::ValuesIn(input_kept));
+
+// Names are bytes: printed as they stand, never taken as a format.
+cli_case const hostile_names[] = {
+    {{"%s%n%x.kun"}, 1, in_error("%s%n%x.kun"), {}},
+    {{"in.kun", "-o", "%n%s"}, 0, report("in.kun", "%n%s"), {"%n%s"}},
+    {{"in.kun", "-o", "line\nbreak"}, 0, report("in.kun", "line\nbreak"), {"line\nbreak"}},
+    {{"in.kun", "-o", "\xff\xfe.x"}, 0, report("in.kun", "\xff\xfe.x"), {"\xff\xfe.x"}},
+    {{"-n.kun"}, 1, in_error("-n.kun"), {}},
+};
+INSTANTIATE_TEST_SUITE_P(hostile_names, command_line, testing::ValuesIn(hostile_names));
+
+// The report is lost, never the run: with nowhere to write it the output file is still made,
+// empty, and the status says so.
+TEST_F(scratch, surroundings_cost_the_report_not_the_run)
+{
+    auto expected_files = initial_files;
+    expected_files["in.wyt"] = "";
+    for (auto const kind : {stdout_kind::closed, stdout_kind::broken_pipe, stdout_kind::full}) {
+        for (bool const close_others : {false, true}) {
+            auto const result = run({"in.kun"}, kind, close_others);
+            EXPECT_EQ(result.status, 0) << static_cast<int>(kind) << close_others;
+            EXPECT_EQ(result.files, expected_files) << static_cast<int>(kind) << close_others;
+            fs::remove(dir_ / "in.wyt");
+        }
+    }
+    EXPECT_EQ(run({"in.kun", "-h"}, stdout_kind::broken_pipe).status, 1);
+}
+
+} // namespace
