@@ -4,14 +4,14 @@
 #include <string.h>
 #include <unistd.h>
 
-static size_t append(char *to, size_t at, const char *text)
+static size_t append(char* to, size_t at, const char* text)
 {
     size_t const length = strlen(text);
     memcpy(to + at, text, length);
     return at + length;
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     char report[4096];
     size_t length = 0;

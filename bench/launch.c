@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     struct rusage usage;
     int status = 0;

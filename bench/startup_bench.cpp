@@ -3,10 +3,12 @@
 // Alternating keeps the machine's drift out of the ratio.
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,8 @@ namespace {
 double spawn_once(std::vector<std::string> const& args)
 {
     std::vector<char*> argv;
-    for (auto const& a : args) { argv.push_back(const_cast<char*>(a.c_str())); }
+    std::ranges::transform(
+        args, std::back_inserter(argv), [](auto const& a) { return const_cast<char*>(a.c_str()); });
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -32,7 +35,7 @@ double spawn_once(std::vector<std::string> const& args)
     auto const start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::perror(argv[0]);
+        std::cerr << argv[0] << ": cannot start\n";
         std::exit(1);
     }
     int status = 0;
@@ -40,7 +43,7 @@ double spawn_once(std::vector<std::string> const& args)
     auto const stop = std::chrono::steady_clock::now();
     posix_spawn_file_actions_destroy(&actions);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s did not succeed\n", argv[0]);
+        std::cerr << argv[0] << " did not succeed\n";
         std::exit(1);
     }
     return std::chrono::duration<double, std::micro>(stop - start).count();
@@ -57,19 +60,20 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: startup_bench KUN2WYT FLOOR [RUNS]\n");
+        std::cerr << "usage: startup_bench KUN2WYT FLOOR [RUNS]\n";
         return 1;
     }
     std::string const program = fs::absolute(argv[1]);
     std::string const floor = fs::absolute(argv[2]);
-    int const runs = argc > 3 ? std::atoi(argv[3]) : 2000;
+    int const runs = argc > 3 ? std::stoi(argv[3]) : 2000;
 
     fs::path const dir = fs::temp_directory_path() / ("kun2wyt-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     fs::current_path(dir);
     std::ofstream("run1.kun") << "511.2 2 +\n";
 
-    std::vector<double> program_us, floor_us;
+    std::vector<double> program_us;
+    std::vector<double> floor_us;
     for (int i = 0; i < runs; ++i) {
         program_us.push_back(spawn_once({program, "run1.kun"}));
         floor_us.push_back(spawn_once({floor, "run1.kun", "run1.wyt"}));
@@ -77,10 +81,12 @@ int main(int argc, char** argv)
     fs::current_path("/");
     fs::remove_all(dir);
 
-    double const p = median(program_us), f = median(floor_us);
-    std::printf("runs each:        %d, alternating\n", runs);
-    std::printf("kun2wyt per run:  %.1f us median\n", p);
-    std::printf("floor per run:    %.1f us median\n", f);
-    std::printf("ratio:            %.3f (kun2wyt / floor)\n", p / f);
+    double const p = median(program_us);
+    double const f = median(floor_us);
+    std::cout << std::fixed << std::setprecision(1) //
+              << "runs each:        " << runs << ", alternating\n" //
+              << "kun2wyt per run:  " << p << " us median\n" //
+              << "floor per run:    " << f << " us median\n" //
+              << std::setprecision(3) << "ratio:            " << p / f << " (kun2wyt / floor)\n";
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "output_naming.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstddef>
@@ -22,8 +23,7 @@ template <std::size_t Names>
 struct message {
     std::string_view text;
 
-    // NOLINTNEXTLINE(google-explicit-constructor): the texts below read best as plain literals.
-    consteval message(char const* literal) : text(literal)
+    explicit consteval message(char const* literal) : text(literal)
     {
         std::size_t marks = 0;
         for (auto at = text.find("%s"); at != std::string_view::npos; at = text.find("%s", at + 2)) {
@@ -36,7 +36,7 @@ struct message {
 };
 
 // Every text the program prints.
-constexpr message<0> usage_text =
+constexpr message<0> usage_text{
     "\n"
     "Usage: kun2wyt <input_file_name> [options]\n"
     "  Possible options: -n  (assume negative parity for all levels)\n"
@@ -46,13 +46,12 @@ constexpr message<0> usage_text =
     "                    -m  (use B(M1) for transition width)\n"
     "                    -h  (help; generate this output)\n"
     "                    -o  <output_file_name>\n"
-    "  (default output_file_name = input-file-name with .wyt extension)\n";
-constexpr message<1> input_open_error = "\nERROR: cannot open input file %s for reading...\n";
-constexpr message<0> output_name_missing_error = "\nERROR: output file name is missing...\n";
-constexpr message<1> output_open_error = "\nERROR: cannot open output file %s for writing...\n";
-constexpr message<1> output_is_input_error =
-    "\nERROR: output file %s would overwrite the input file...\n";
-constexpr message<2> report = "\n  Input file: %s\n Output file: %s\n";
+    "  (default output_file_name = input-file-name with .wyt extension)\n"};
+constexpr message<1> input_open_error{"\nERROR: cannot open input file %s for reading...\n"};
+constexpr message<0> output_name_missing_error{"\nERROR: output file name is missing...\n"};
+constexpr message<1> output_open_error{"\nERROR: cannot open output file %s for writing...\n"};
+constexpr message<1> output_is_input_error{"\nERROR: output file %s would overwrite the input file...\n"};
+constexpr message<2> report{"\n  Input file: %s\n Output file: %s\n"};
 
 // An argument counts as an option when it contains one of these anywhere. The conversion choices
 // are tested first, so an argument holding one of them and "-o" as well is a conversion choice.
@@ -108,12 +107,8 @@ void say(int out, message<Names> const& what, auto... names) noexcept
 
 [[nodiscard]] bool is_conversion_option(std::string_view argument) noexcept
 {
-    for (auto const option : conversion_options) {
-        if (contains(argument, option)) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(
+        conversion_options, [argument](std::string_view option) { return contains(argument, option); });
 }
 
 // Owns an open descriptor and closes it when it goes.

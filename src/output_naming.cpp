@@ -8,8 +8,7 @@ output_name::output_name(std::string_view head, std::string_view tail) noexcept
 {
     head = head.substr(0, std::min(head.size(), capacity));
     tail = tail.substr(0, std::min(tail.size(), capacity - head.size()));
-    auto const end = std::copy(head.begin(), head.end(), bytes_.begin());
-    std::copy(tail.begin(), tail.end(), end);
+    std::ranges::copy(tail, std::ranges::copy(head, bytes_.begin()).out);
     size_ = head.size() + tail.size();
     bytes_.at(size_) = '\0';
 }

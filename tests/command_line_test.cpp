@@ -22,30 +22,51 @@ namespace fs = std::filesystem;
 namespace {
 
 // The program's texts, written out again here so that a slip in either copy shows.
-std::string const usage =
-    "\nUsage: kun2wyt <input_file_name> [options]\n"
-    "  Possible options: -n  (assume negative parity for all levels)\n"
-    "                    -p  (assume negative parity for all levels, = default)\n"
-    "                    -b  (use branching ratio for transition width, = default)\n"
-    "                    -e  (use B(E2) for transition width)\n"
-    "                    -m  (use B(M1) for transition width)\n"
-    "                    -h  (help; generate this output)\n"
-    "                    -o  <output_file_name>\n"
-    "  (default output_file_name = input-file-name with .wyt extension)\n";
+std::string const usage = "\nUsage: kun2wyt <input_file_name> [options]\n"
+                          "  Possible options: -n  (assume negative parity for all levels)\n"
+                          "                    -p  (assume negative parity for all levels, = default)\n"
+                          "                    -b  (use branching ratio for transition width, = default)\n"
+                          "                    -e  (use B(E2) for transition width)\n"
+                          "                    -m  (use B(M1) for transition width)\n"
+                          "                    -h  (help; generate this output)\n"
+                          "                    -o  <output_file_name>\n"
+                          "  (default output_file_name = input-file-name with .wyt extension)\n";
 std::string const missing = "\nERROR: output file name is missing...\n";
-std::string in_error(std::string const& name) { return "\nERROR: cannot open input file " + name + " for reading...\n" + usage; }
-std::string out_error(std::string const& name) { return "\nERROR: cannot open output file " + name + " for writing...\n"; }
-std::string same_error(std::string const& name) { return "\nERROR: output file " + name + " would overwrite the input file...\n"; }
-std::string report(std::string const& in, std::string const& out) { return "\n  Input file: " + in + "\n Output file: " + out + "\n"; }
+std::string in_error(std::string const& name)
+{
+    return "\nERROR: cannot open input file " + name + " for reading...\n" + usage;
+}
+std::string out_error(std::string const& name)
+{
+    return "\nERROR: cannot open output file " + name + " for writing...\n";
+}
+std::string same_error(std::string const& name)
+{
+    return "\nERROR: output file " + name + " would overwrite the input file...\n";
+}
+std::string report(std::string const& in, std::string const& out)
+{
+    return "\n  Input file: " + in + "\n Output file: " + out + "\n";
+}
 
 std::string const level_scheme = "511.2 2 +\n";
-std::string const long_name = std::string(250, 'L') + ".wyt";  // derives its own name
-std::string const dotted = [] { std::string s; for (int i = 0; i < 130; ++i) { s += "./"; } return s; }();
+std::string const long_name = std::string(250, 'L') + ".wyt"; // derives its own name
+std::string const dotted = [] {
+    std::string s;
+    for (int i = 0; i < 130; ++i) {
+        s += "./";
+    }
+    return s;
+}();
 
 // What every scratch folder holds before the run, as the snapshot below writes it down.
 std::map<std::string, std::string> const initial_files = {
-    {"in.kun", level_scheme},         {"old.wyt", "stale\n"},       {"sub/", ""},
-    {"hard.kun", level_scheme},       {"link.kun", "-> in.kun"},    {long_name, level_scheme},
+    {"in.kun", level_scheme},
+    {"old.wyt", "stale\n"},
+    {"sub/", ""},
+    {"hard.kun", level_scheme},
+    {"link.kun", "-> in.kun"},
+    {long_name, level_scheme},
 };
 
 enum class stdout_kind { captured, closed, broken_pipe, full };
@@ -62,8 +83,12 @@ std::string read_all(int fd)
     std::string text;
     std::array<char, 4096> chunk{};
     for (ssize_t n; (n = ::read(fd, chunk.data(), chunk.size())) != 0;) {
-        if (n < 0 && errno != EINTR) { break; }
-        if (n > 0) { text.append(chunk.data(), static_cast<std::size_t>(n)); }
+        if (n < 0 && errno != EINTR) {
+            break;
+        }
+        if (n > 0) {
+            text.append(chunk.data(), static_cast<std::size_t>(n));
+        }
     }
     ::close(fd);
     return text;
@@ -75,9 +100,16 @@ std::map<std::string, std::string> snapshot(fs::path const& dir)
     std::map<std::string, std::string> files;
     for (auto const& entry : fs::directory_iterator(dir)) {
         auto const name = entry.path().filename().string();
-        if (entry.is_symlink()) { files[name] = "-> " + fs::read_symlink(entry).string(); }
-        else if (entry.is_directory()) { files[name + "/"] = ""; }
-        else { std::ifstream in(entry.path(), std::ios::binary); std::ostringstream s; s << in.rdbuf(); files[name] = s.str(); }
+        if (entry.is_symlink()) {
+            files[name] = "-> " + fs::read_symlink(entry).string();
+        } else if (entry.is_directory()) {
+            files[name + "/"] = "";
+        } else {
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::ostringstream s;
+            s << in.rdbuf();
+            files[name] = s.str();
+        }
     }
     return files;
 }
@@ -100,23 +132,40 @@ protected:
 
     // Runs kun2wyt with `args` in the scratch folder, standard output as `kind`, and standard
     // input and error closed when asked.
-    outcome run(std::vector<std::string> const& args, stdout_kind kind = stdout_kind::captured, bool close_others = false)
+    outcome run(std::vector<std::string> const& args, stdout_kind kind = stdout_kind::captured,
+        bool close_others = false)
     {
-        std::array<int, 2> out{}, err{};
-        if (::pipe(out.data()) != 0 || ::pipe(err.data()) != 0) { return {}; }
-        if (kind == stdout_kind::broken_pipe) { ::close(out[0]); }  // no reader, before the first write
+        std::array<int, 2> out{};
+        std::array<int, 2> err{};
+        if (::pipe(out.data()) != 0 || ::pipe(err.data()) != 0) {
+            return {};
+        }
+        if (kind == stdout_kind::broken_pipe) {
+            ::close(out[0]);
+        } // no reader, before the first write
         pid_t const child = ::fork();
         if (child == 0) {
             std::vector<char*> argv{const_cast<char*>(KUN2WYT_BINARY)};
-            for (auto const& a : args) { argv.push_back(const_cast<char*>(a.c_str())); }
+            for (auto const& a : args) {
+                argv.push_back(const_cast<char*>(a.c_str()));
+            }
             argv.push_back(nullptr);
-            ::signal(SIGPIPE, SIG_DFL);
-            if (::chdir(dir_.c_str()) != 0) { ::_exit(127); }
-            if (kind == stdout_kind::full) { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); }
-            else if (kind == stdout_kind::closed) { ::close(STDOUT_FILENO); }
-            else { ::dup2(out[1], STDOUT_FILENO); }
+            (void)::signal(SIGPIPE, SIG_DFL);
+            if (::chdir(dir_.c_str()) != 0) {
+                ::_exit(127);
+            }
+            if (kind == stdout_kind::full) {
+                ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+            } else if (kind == stdout_kind::closed) {
+                ::close(STDOUT_FILENO);
+            } else {
+                ::dup2(out[1], STDOUT_FILENO);
+            }
             ::dup2(err[1], STDERR_FILENO);
-            if (close_others) { ::close(STDIN_FILENO); ::close(STDERR_FILENO); }
+            if (close_others) {
+                ::close(STDIN_FILENO);
+                ::close(STDERR_FILENO);
+            }
             ::closefrom(3);
             ::execv(argv[0], argv.data());
             ::_exit(127);
@@ -124,7 +173,9 @@ protected:
         ::close(out[1]);
         ::close(err[1]);
         outcome result;
-        if (kind != stdout_kind::broken_pipe) { result.out = read_all(out[0]); }
+        if (kind != stdout_kind::broken_pipe) {
+            result.out = read_all(out[0]);
+        }
         result.err = read_all(err[0]);
         int wstatus = 0;
         ::waitpid(child, &wstatus, 0);
@@ -140,13 +191,15 @@ struct cli_case {
     std::vector<std::string> args;
     int status;
     std::string out;
-    std::vector<std::string> emptied;  // output files created or emptied by the run; all else stays
+    std::vector<std::string> emptied; // output files created or emptied by the run; all else stays
 };
 
 void PrintTo(cli_case const& c, std::ostream* os)
 {
     *os << "kun2wyt";
-    for (auto const& a : c.args) { *os << " '" << a << "'"; }
+    for (auto const& a : c.args) {
+        *os << " '" << a << "'";
+    }
 }
 
 class command_line : public scratch, public testing::WithParamInterface<cli_case> {};
@@ -155,7 +208,9 @@ TEST_P(command_line, status_output_and_files)
 {
     auto const& [args, status, out, emptied] = GetParam();
     auto expected_files = initial_files;
-    for (auto const& name : emptied) { expected_files[name] = ""; }
+    for (auto const& name : emptied) {
+        expected_files[name] = "";
+    }
 
     auto const result = run(args);
     EXPECT_EQ(result.status, status);
@@ -169,11 +224,11 @@ cli_case const options[] = {
     {{"in.kun", "-n", "-p", "-b", "-m", "-e"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},
     {{"in.kun", "-nb", "--n", "x-n", "my-notes"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},
     {{"in.kun", "-nbe", "-x-m"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},
-    {{"in.kun", "-o-e"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}},  // "-e" is tested before "-o"
+    {{"in.kun", "-o-e"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}}, // "-e" is tested before "-o"
     {{"in.kun", "--output", "x.x"}, 0, report("in.kun", "x.x"), {"x.x"}},
     {{"in.kun", "run-out", "x.x"}, 0, report("in.kun", "x.x"), {"x.x"}},
     {{"in.kun", "-h"}, 1, usage, {}},
-    {{"in.kun", "-N"}, 1, usage, {}},  // case matters
+    {{"in.kun", "-N"}, 1, usage, {}}, // case matters
     {{"in.kun", "-O", "x.x"}, 1, usage, {}},
     {{"in.kun", ""}, 1, usage, {}},
     {{"in.kun", "-n", "-z"}, 1, usage, {}},
@@ -188,7 +243,8 @@ cli_case const output_option[] = {
     {{"in.kun", "-o", "-h", "-e"}, 0, report("in.kun", "-h"), {"-h"}},
     {{"in.kun", "-oout.x", "y.x"}, 0, report("in.kun", "y.x"), {"y.x"}},
     {{"in.kun", "-o", "/dev/null"}, 0, report("in.kun", "/dev/null"), {}},
-    {{"in.kun", "-o", dotted + "long.x"}, 0, report("in.kun", (dotted + "long.x").substr(0, 255)), {"long.x"}},
+    {{"in.kun", "-o", dotted + "long.x"}, 0, report("in.kun", (dotted + "long.x").substr(0, 255)),
+        {"long.x"}},
     {{"in.kun", "-o"}, 1, missing, {}},
     {{"in.kun", "-oout.x"}, 1, missing, {}},
     {{"in.kun", "-o", "a.x", "-o"}, 1, missing, {"a.x"}},
@@ -205,7 +261,7 @@ cli_case const failure_order[] = {
     {{"-h"}, 1, in_error("-h"), {}},
     {{"none.kun", "-z"}, 1, in_error("none.kun"), {}},
     {{"none.kun", "-o", "x.x"}, 1, in_error("none.kun"), {}},
-    {{"sub"}, 1, in_error("sub"), {}},  // a folder is no input file
+    {{"sub"}, 1, in_error("sub"), {}}, // a folder is no input file
     {{"in.kun", "-h", "-o", "x.x"}, 1, usage, {}},
 };
 INSTANTIATE_TEST_SUITE_P(failure_order, command_line, testing::ValuesIn(failure_order));
