@@ -6,6 +6,7 @@
 //  - nothing goes to standard error, and no descriptor is left open.
 // Names are kept inside the scratch folder: absolute paths and ".." are rewritten, so that no
 // run can reach a file outside it.
+#include "folder_snapshot.hpp"
 #include "kun2wyt.hpp"
 #include "output_naming.hpp"
 
@@ -16,8 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,25 +39,6 @@ void require(bool holds)
     if (!holds) {
         std::abort();
     }
-}
-
-// Every file below the scratch folder by path, with its content; links as their target.
-std::map<std::string, std::string> snapshot()
-{
-    std::map<std::string, std::string> files;
-    for (auto const& entry : fs::recursive_directory_iterator(".")) {
-        auto const path = entry.path().lexically_normal().string();
-        if (entry.is_symlink()) {
-            files[path] = "-> " + fs::read_symlink(entry).string();
-        } else if (entry.is_directory()) {
-            files[path + "/"] = "";
-        } else {
-            std::ostringstream content;
-            content << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-            files[path] = content.str();
-        }
-    }
-    return files;
 }
 
 void set_up_scratch()
@@ -141,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     auto const started_in = fs::current_path();
     fs::current_path(scratch());
     set_up_scratch();
-    auto const before = snapshot();
+    auto const before = folder_snapshot(".");
     int const descriptors = open_descriptors();
     int const out = ::memfd_create("out", MFD_CLOEXEC);
     int const err = ::memfd_create("err", MFD_CLOEXEC);
@@ -168,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     if (arguments.size() > 1) {
         outputs.emplace_back(kun2wyt::default_output_name(arguments[1]).view());
     }
-    auto const after = snapshot();
+    auto const after = folder_snapshot(".");
     for (auto const& [path, content] : after) {
         auto const was = before.find(path);
         if (was != before.end() && was->second == content) {

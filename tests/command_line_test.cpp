@@ -1,5 +1,7 @@
 // The program end to end: each case runs the built binary in a fresh scratch folder and compares
 // its status, every byte it wrote, and every file in the folder afterwards.
+#include "folder_snapshot.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -21,16 +23,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The program's texts, written out again here so that a slip in either copy shows.
-std::string const usage = "\nUsage: kun2wyt <input_file_name> [options]\n"
-                          "  Possible options: -n  (assume negative parity for all levels)\n"
-                          "                    -p  (assume negative parity for all levels, = default)\n"
-                          "                    -b  (use branching ratio for transition width, = default)\n"
-                          "                    -e  (use B(E2) for transition width)\n"
-                          "                    -m  (use B(M1) for transition width)\n"
-                          "                    -h  (help; generate this output)\n"
-                          "                    -o  <output_file_name>\n"
-                          "  (default output_file_name = input-file-name with .wyt extension)\n";
+// The program's texts, written out again here so that a slip in either copy shows; the usage
+// text, byte for byte, is kept in usage.txt beside this file.
+std::string const usage = [] {
+    std::ostringstream text;
+    text << std::ifstream(USAGE_TXT, std::ios::binary).rdbuf();
+    return text.str();
+}();
 std::string const missing = "\nERROR: output file name is missing...\n";
 std::string in_error(std::string const& name)
 {
@@ -92,26 +91,6 @@ std::string read_all(int fd)
     }
     ::close(fd);
     return text;
-}
-
-// Files by name with their content; folders end in "/", links show their target.
-std::map<std::string, std::string> snapshot(fs::path const& dir)
-{
-    std::map<std::string, std::string> files;
-    for (auto const& entry : fs::directory_iterator(dir)) {
-        auto const name = entry.path().filename().string();
-        if (entry.is_symlink()) {
-            files[name] = "-> " + fs::read_symlink(entry).string();
-        } else if (entry.is_directory()) {
-            files[name + "/"] = "";
-        } else {
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::ostringstream s;
-            s << in.rdbuf();
-            files[name] = s.str();
-        }
-    }
-    return files;
 }
 
 class scratch : public testing::Test {
@@ -180,7 +159,7 @@ protected:
         int wstatus = 0;
         ::waitpid(child, &wstatus, 0);
         result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-        result.files = snapshot(dir_);
+        result.files = folder_snapshot(dir_);
         return result;
     }
 
