@@ -192,7 +192,7 @@ int run(std::span<char const* const> args, int out) noexcept
     for (std::size_t i = 2; i < args.size(); ++i) {
         std::string_view const argument = args[i];
         if (is_conversion_option(argument)) {
-            continue; // recognised; the conversion itself is done elsewhere
+            continue; // accepted: these choose how levels are converted, which is not done here
         }
         if (!contains(argument, output_option)) {
             say(out, usage_text);
