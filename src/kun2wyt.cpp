@@ -10,6 +10,8 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -58,6 +60,9 @@ constexpr message<2> report{"\n  Input file: %s\n Output file: %s\n"};
 constexpr std::array<std::string_view, 5> conversion_options{"-n", "-p", "-b", "-m", "-e"};
 constexpr std::string_view output_option = "-o";
 
+// A derived output name in full, folder included.
+using derived_path = bounded_name<PATH_MAX + output_extension.size()>;
+
 // Output files are created with these permissions, less the umask, as any new file is.
 constexpr mode_t new_file_mode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
 
@@ -82,10 +87,19 @@ void say(int out, message<Names> const& what, auto... names) noexcept
     std::span<iovec> left{pieces};
     while (!left.empty()) {
         auto const written = ::writev(out, left.data(), static_cast<int>(left.size()));
-        if (written <= 0) {
-            if (written < 0 && errno == EINTR) {
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        // A non-blocking descriptor that is full takes the rest once its reader catches up, as
+        // a blocking one would.
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd ready{.fd = out, .events = POLLOUT, .revents = 0};
+            int const ready_count = ::poll(&ready, 1, -1);
+            if ((ready_count > 0 && (ready.revents & POLLOUT) != 0) || (ready_count < 0 && errno == EINTR)) {
                 continue;
             }
+        }
+        if (written <= 0) {
             return;
         }
         auto done = static_cast<std::size_t>(written);
@@ -153,12 +167,16 @@ private:
         say(out, output_open_error, name);
         return unique_fd();
     }
+    // Devices and pipes (/dev/null, say) have nothing to empty, so only a regular file can lose
+    // anything, and only such a file is refused when it is the input.
+    if (!S_ISREG(opened.st_mode)) {
+        return file;
+    }
     if (same_file(opened, input)) {
         say(out, output_is_input_error, name);
         return unique_fd();
     }
-    // Devices and pipes (/dev/null, say) have nothing to empty.
-    if (S_ISREG(opened.st_mode) && ::ftruncate(file.get(), 0) != 0) {
+    if (::ftruncate(file.get(), 0) != 0) {
         say(out, output_open_error, name);
         return unique_fd();
     }
@@ -213,11 +231,19 @@ int run(std::span<char const* const> args, int out) noexcept
     }
 
     if (!output) {
-        shown_output_name = default_output_name(input_name);
-        output = create_output(shown_output_name.c_str(), input_file, out);
+        auto const derived = default_output_name(input_name);
+        // The input name opened, so it is shorter than PATH_MAX, and the derived name is at most
+        // the four bytes of ".wyt" longer: it always fits, and is never opened cut.
+        derived_path const path(derived.folder, derived.file.view());
+        if (!path.whole()) {
+            say(out, output_open_error, path.view());
+            return exit_failure;
+        }
+        output = create_output(path.c_str(), input_file, out);
         if (!output) {
             return exit_failure;
         }
+        shown_output_name = output_name(path.view());
     }
 
     say(out, report, input_name, shown_output_name.view());

@@ -222,6 +222,7 @@ cli_case const output_option[] = {
     {{"in.kun", "-o", "-h", "-e"}, 0, report("in.kun", "-h"), {"-h"}},
     {{"in.kun", "-oout.x", "y.x"}, 0, report("in.kun", "y.x"), {"y.x"}},
     {{"in.kun", "-o", "/dev/null"}, 0, report("in.kun", "/dev/null"), {}},
+    {{"/dev/null", "-o", "/dev/null"}, 0, report("/dev/null", "/dev/null"), {}}, // nothing to lose
     {{"in.kun", "-o", dotted + "long.x"}, 0, report("in.kun", (dotted + "long.x").substr(0, 255)),
         {"long.x"}},
     {{"in.kun", "-o"}, 1, missing, {}},
@@ -267,6 +268,41 @@ cli_case const hostile_names[] = {
     {{"-n.kun"}, 1, in_error("-n.kun"), {}},
 };
 INSTANTIATE_TEST_SUITE_P(hostile_names, command_line, testing::ValuesIn(hostile_names));
+
+// A derived name keeps the input's folder whole, however long the path: the output lands beside
+// the input, and no file elsewhere is touched.
+TEST_F(scratch, derived_names_stay_beside_long_inputs)
+{
+    std::string const d = std::string(60, 'd') + "/";
+    std::string const e = std::string(249, 'e') + "/";
+    std::string const f = std::string(200, 'f') + "/";
+    std::string const g = std::string(100, 'g') + "/";
+    struct long_case {
+        std::string input;
+        std::string derived;
+        std::string decoy; // where cutting the whole path would have put the output
+    };
+    for (auto const& [input, derived, decoy] : {
+             long_case{d + d + d + d + "run1.kun", d + d + d + d + "run1.wyt", d + d + d + d + "run1.k.wyt"},
+             long_case{e + "in.kun", e + "in.wyt", e + ".wyt"},
+             long_case{f + g + "x.kun", f + g + "x.wyt", f + std::string(49, 'g') + ".wyt"},
+             long_case{f + g + std::string(251, 'x') + ".kun", f + g + std::string(250, 'x') + ".wyt",
+                 f + std::string(49, 'g') + ".wyt"},
+         }) {
+        fs::create_directories(dir_ / fs::path(input).parent_path());
+        std::ofstream(dir_ / input) << level_scheme;
+        std::ofstream(dir_ / decoy) << "another run's output\n";
+        auto expected = folder_snapshot(dir_);
+        expected[derived] = "";
+
+        auto const result = run({input});
+        EXPECT_EQ(result.status, 0) << input;
+        EXPECT_EQ(result.out, report(input, derived.substr(0, 255)));
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.files, expected) << input;
+        fs::remove_all(dir_ / input.substr(0, input.find('/')));
+    }
+}
 
 // The report is lost, never the run: with nowhere to write it the output file is still made,
 // empty, and the status says so.
