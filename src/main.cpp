@@ -17,8 +17,11 @@ int main(int argc, char** argv)
     // whatever file takes its number.
     int out = STDOUT_FILENO;
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDWR) != fd
-            && fd == STDOUT_FILENO) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        // open() takes the lowest free number: below `fd` (or none) means `fd` is still free.
+        if (::open("/dev/null", O_RDWR) < fd && fd == STDOUT_FILENO) {
             out = -1;
         }
     }

@@ -68,7 +68,7 @@ std::map<std::string, std::string> const initial_files = {
     {long_name, level_scheme},
 };
 
-enum class stdout_kind { captured, closed, broken_pipe, full };
+enum class stdout_kind { captured, closed, broken_pipe, full, full_nonblocking_pipe };
 
 struct outcome {
     int status = -1;
@@ -122,6 +122,14 @@ protected:
         if (kind == stdout_kind::broken_pipe) {
             ::close(out[0]);
         } // no reader, before the first write
+        std::size_t filled = 0; // a full non-blocking pipe: the run must wait until it is read
+        if (kind == stdout_kind::full_nonblocking_pipe) {
+            ::fcntl(out[1], F_SETFL, O_NONBLOCK);
+            std::array<char, 4096> const filler{};
+            for (ssize_t n; (n = ::write(out[1], filler.data(), filler.size())) > 0;) {
+                filled += static_cast<std::size_t>(n);
+            }
+        }
         pid_t const child = ::fork();
         if (child == 0) {
             std::vector<char*> argv{const_cast<char*>(KUN2WYT_BINARY)};
@@ -153,7 +161,7 @@ protected:
         ::close(err[1]);
         outcome result;
         if (kind != stdout_kind::broken_pipe) {
-            result.out = read_all(out[0]);
+            result.out = read_all(out[0]).substr(filled);
         }
         result.err = read_all(err[0]);
         int wstatus = 0;
@@ -319,6 +327,15 @@ TEST_F(scratch, surroundings_cost_the_report_not_the_run)
         }
     }
     EXPECT_EQ(run({"in.kun", "-h"}, stdout_kind::broken_pipe).status, 1);
+}
+
+// A full pipe that does not block is waited for, as a blocking one would be: the report arrives.
+TEST_F(scratch, a_full_nonblocking_output_gets_the_whole_report)
+{
+    auto const result = run({"in.kun"}, stdout_kind::full_nonblocking_pipe);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, report("in.kun", "in.wyt"));
+    EXPECT_EQ(result.err, "");
 }
 
 } // namespace
