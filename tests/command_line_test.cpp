@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -149,6 +150,11 @@ protected:
                 ::dup2(out[1], STDOUT_FILENO);
             }
             ::dup2(err[1], STDERR_FILENO);
+            // Root opens everything; the permission cases need an ordinary user's refusals.
+            if (as_ordinary_user_ && ::geteuid() == 0
+                && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)) {
+                ::_exit(126);
+            }
             if (close_others) {
                 ::close(STDIN_FILENO);
                 ::close(STDERR_FILENO);
@@ -171,7 +177,9 @@ protected:
         return result;
     }
 
+    static constexpr uid_t nobody = 65534;
     fs::path dir_;
+    bool as_ordinary_user_ = false;
 };
 
 struct cli_case {
@@ -266,6 +274,70 @@ cli_case const input_kept[] = {
     {{"link.kun"}, 0, report("link.kun", "link.wyt"), {"link.wyt"}},
 };
 INSTANTIATE_TEST_SUITE_P(input_kept, command_line, testing::ValuesIn(input_kept));
+
+// What an ordinary user may not read, write or search gives its message and changes nothing.
+class as_ordinary_user : public scratch, public testing::WithParamInterface<cli_case> {
+protected:
+    void SetUp() override
+    {
+        scratch::SetUp();
+        as_ordinary_user_ = true;
+        if (::geteuid() == 0) { // the folder is the user's own; what is in it is not
+            ASSERT_EQ(::chown(dir_.c_str(), nobody, nobody), 0);
+        }
+        std::ofstream(dir_ / "locked.kun") << level_scheme;
+        fs::permissions(dir_ / "locked.kun", fs::perms::none);
+        fs::create_directory(dir_ / "ro");
+        std::ofstream(dir_ / "ro" / "in.kun") << level_scheme;
+        fs::permissions(dir_ / "ro",
+            fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec
+                | fs::perms::others_read | fs::perms::others_exec);
+        for (auto const* kept : {"readonly.wyt", "rd.wyt"}) {
+            std::ofstream(dir_ / kept) << "kept\n";
+            fs::permissions(
+                dir_ / kept, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        }
+        std::ofstream(dir_ / "rd.kun") << level_scheme;
+        fs::create_directory(dir_ / "nosearch");
+        std::ofstream(dir_ / "nosearch" / "in.kun") << level_scheme;
+        fs::permissions(dir_ / "nosearch",
+            fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+    }
+    void TearDown() override
+    {
+        fs::permissions(dir_ / "nosearch", fs::perms::owner_all);
+        fs::permissions(dir_ / "ro", fs::perms::owner_all);
+        scratch::TearDown();
+    }
+};
+
+TEST_P(as_ordinary_user, status_output_and_files)
+{
+    auto const& [args, status, out, emptied] = GetParam();
+    auto expected_files = folder_snapshot(dir_);
+    for (auto const& name : emptied) {
+        expected_files[name] = "";
+    }
+
+    auto const result = run(args);
+    EXPECT_EQ(result.status, status);
+    EXPECT_EQ(result.out, out);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.files, expected_files);
+}
+
+cli_case const permissions[] = {
+    {{"in.kun"}, 0, report("in.kun", "in.wyt"), {"in.wyt"}}, // the user's own folder takes it
+    {{"locked.kun"}, 1, in_error("locked.kun"), {}},
+    {{"ro/in.kun"}, 1, out_error("ro/in.wyt"), {}},
+    {{"in.kun", "-o", "ro/x.x"}, 1, out_error("ro/x.x"), {}},
+    {{"in.kun", "-o", "a.x", "-o", "ro/x.x"}, 1, out_error("ro/x.x"), {"a.x"}},
+    {{"in.kun", "-o", "readonly.wyt"}, 1, out_error("readonly.wyt"), {}},
+    {{"rd.kun"}, 1, out_error("rd.wyt"), {}},
+    {{"nosearch/in.kun"}, 1, in_error("nosearch/in.kun"), {}},
+    {{"in.kun", "-o", "nosearch/x.x"}, 1, out_error("nosearch/x.x"), {}},
+};
+INSTANTIATE_TEST_SUITE_P(permissions, as_ordinary_user, testing::ValuesIn(permissions));
 
 // Names are bytes: printed as they stand, never taken as a format.
 cli_case const hostile_names[] = {

@@ -12,7 +12,8 @@
 inline std::map<std::string, std::string> folder_snapshot(std::filesystem::path const& dir)
 {
     std::map<std::string, std::string> files;
-    for (auto const& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    for (auto const& entry : std::filesystem::recursive_directory_iterator(
+             dir, std::filesystem::directory_options::skip_permission_denied)) {
         auto const path = entry.path().lexically_relative(dir).string();
         if (entry.is_symlink()) {
             files[path] = "-> " + std::filesystem::read_symlink(entry).string();
