@@ -25,9 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     std::string_view input(reinterpret_cast<char const*>(data), size);
     input = input.substr(0, input.find('\0'));
 
-    auto const name = kun2wyt::default_output_name(input);
+    // The folder is kept whole, and the file's own name derives as it would without it:
+    // `kun2wyt dir/x` makes the same file as `cd dir && kun2wyt x`.
+    auto const [folder, name] = kun2wyt::default_output_name(input);
+    auto const file = input.substr(folder.size());
+    require(input.starts_with(folder) && (folder.empty() || folder.ends_with('/')));
+    require(file.find('/') == std::string_view::npos);
+    require(kun2wyt::default_output_name(file).file.view() == name.view());
+    require(kun2wyt::default_output_name(file).folder.empty());
+
     auto const derived = name.view();
-    auto const kept = input.substr(0, std::min(input.size(), kun2wyt::derived_name_copy_limit));
+    auto const kept = file.substr(0, std::min(file.size(), kun2wyt::derived_name_copy_limit));
 
     require(derived.size() <= kun2wyt::derived_name_copy_limit + kun2wyt::output_extension.size());
     require(derived.size() == std::string_view(name.c_str()).size());

@@ -5,7 +5,8 @@
 //  - no file changes or appears other than the named or derived output files, which are empty;
 //  - nothing goes to standard error, and no descriptor is left open.
 // Names are kept inside the scratch folder: absolute paths and ".." are rewritten, so that no
-// run can reach a file outside it.
+// run can reach a file outside it. Inside it they may be as long as a path can be: the folder
+// holds nested folders with long names, and an argument may run past PATH_MAX.
 #include "folder_snapshot.hpp"
 #include "kun2wyt.hpp"
 #include "output_naming.hpp"
@@ -31,8 +32,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t most_arguments = 8;
-constexpr std::size_t longest_argument = 300;
+constexpr std::size_t longest_argument = 4200;
 std::string const level_scheme = "511.2 2 +\n";
+// Long enough that the whole path is over 250 bytes; run.dict names its parts.
+std::string const deep_folder = "d/" + std::string(120, 'e') + "/" + std::string(120, 'f');
 
 void require(bool holds)
 {
@@ -51,6 +54,8 @@ void set_up_scratch()
     fs::create_directory("sub");
     fs::create_hard_link("in.kun", "hard.kun");
     fs::create_symlink("in.kun", "link.kun");
+    fs::create_directories(deep_folder);
+    std::ofstream(deep_folder + "/in.kun") << level_scheme;
 }
 
 std::string read_memfd(int fd)
@@ -153,7 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     // name derived from the input.
     std::vector<std::string> outputs(arguments.begin() + 1, arguments.end());
     if (arguments.size() > 1) {
-        outputs.emplace_back(kun2wyt::default_output_name(arguments[1]).view());
+        auto const [folder, file] = kun2wyt::default_output_name(arguments[1]);
+        outputs.emplace_back(std::string(folder) + std::string(file.view()));
     }
     auto const after = folder_snapshot(".");
     changed = after != before;
@@ -173,6 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     require(after.at("in.kun") == level_scheme);
     require(after.at("hard.kun") == level_scheme);
     require(after.at("link.kun") == "-> in.kun");
+    require(after.at(deep_folder + "/in.kun") == level_scheme);
     fs::current_path(started_in);
     return 0;
 }
