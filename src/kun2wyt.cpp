@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <string_view>
 #include <utility>
 
 #include <fcntl.h>
-#include <limits.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/uio.h>

@@ -39,8 +39,9 @@ private:
     bool whole_ = true;
 };
 
-// The output file's name as the report prints it: at most 255 bytes.
-using output_name = bounded_name<255>;
+// The output file's name as the report prints it: at most its first 255 bytes.
+inline constexpr std::size_t shown_name_limit = 255;
+using output_name = bounded_name<shown_name_limit>;
 
 // How much of the input file's name a derived name keeps: room is left for ".wyt" and the
 // terminator in an `output_name`.

@@ -353,7 +353,10 @@ INSTANTIATE_TEST_SUITE_P(hostile_names, command_line, testing::ValuesIn(hostile_
 // the input, and no file elsewhere is touched.
 TEST_F(scratch, derived_names_stay_beside_long_inputs)
 {
-    std::string const d = std::string(60, 'd') + "/";
+    std::string const dddd = [] {
+        std::string const d = std::string(60, 'd') + "/";
+        return d + d + d + d; // 244 bytes
+    }();
     std::string const e = std::string(249, 'e') + "/";
     std::string const f = std::string(200, 'f') + "/";
     std::string const g = std::string(100, 'g') + "/";
@@ -362,13 +365,15 @@ TEST_F(scratch, derived_names_stay_beside_long_inputs)
         std::string derived;
         std::string decoy; // where cutting the whole path would have put the output
     };
-    for (auto const& [input, derived, decoy] : {
-             long_case{d + d + d + d + "run1.kun", d + d + d + d + "run1.wyt", d + d + d + d + "run1.k.wyt"},
-             long_case{e + "in.kun", e + "in.wyt", e + ".wyt"},
-             long_case{f + g + "x.kun", f + g + "x.wyt", f + std::string(49, 'g') + ".wyt"},
-             long_case{f + g + std::string(251, 'x') + ".kun", f + g + std::string(250, 'x') + ".wyt",
-                 f + std::string(49, 'g') + ".wyt"},
-         }) {
+    std::string const fg = f + g;
+    std::string const cut_g = f + std::string(49, 'g') + ".wyt";
+    std::vector<long_case> const cases{
+        {dddd + "run1.kun", dddd + "run1.wyt", dddd + "run1.k.wyt"},
+        {e + "in.kun", e + "in.wyt", e + ".wyt"},
+        {fg + "x.kun", fg + "x.wyt", cut_g},
+        {fg + std::string(251, 'x') + ".kun", fg + std::string(250, 'x') + ".wyt", cut_g},
+    };
+    for (auto const& [input, derived, decoy] : cases) {
         fs::create_directories(dir_ / fs::path(input).parent_path());
         std::ofstream(dir_ / input) << level_scheme;
         std::ofstream(dir_ / decoy) << "another run's output\n";
