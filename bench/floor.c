@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The kun2wyt authors
+// SPDX-License-Identifier: MIT
 /* The least a successful run can do: open the input for reading, create the output empty, print
  * the two-line report. kun2wyt's start-up is measured against this, built the same way. */
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The kun2wyt authors
+// SPDX-License-Identifier: MIT
 /* Runs a program and prints on standard error the peak resident memory of its process, in KiB.
  * A process's peak includes what it held before exec, so the program is started from this small
  * launcher rather than from a larger harness; the figure is thus an upper bound that includes

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
 # What one run costs, in figures that do not depend on how busy the machine is: the instructions
 # it executes from process start to exit (callgrind), and its peak resident memory (through the
 # small launcher, so that no larger parent's pages are counted).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The kun2wyt authors
+// SPDX-License-Identifier: MIT
+
 // Starts kun2wyt and the floor program alternately, many times each, and reports the median
 // wall time of one run (spawn to exit) of each, their ratio, and each one's peak resident memory.
 // Alternating keeps the machine's drift out of the ratio.

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
 # Bash completion for kun2wyt.
 #
 # The first argument is the input file: files ending in .kun or .KUN, and directories to reach

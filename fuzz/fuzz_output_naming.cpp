@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The kun2wyt authors
+// SPDX-License-Identifier: MIT
+
 // The naming rule on arbitrary names, checked against what it promises rather than against a
 // second copy of itself.
 #include "output_naming.hpp"

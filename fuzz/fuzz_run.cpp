@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The kun2wyt authors
+// SPDX-License-Identifier: MIT
+
 // Whole runs on argument vectors made from the fuzz input (arguments split at NUL bytes), each in
 // the same freshly laid scratch folder, checking after every run what the program promises:
 //  - the status is 0 exactly when the report was printed;

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The kun2wyt authors
+// SPDX-License-Identifier: MIT
+
 #include "kun2wyt.hpp"
 
 #include "output_naming.hpp"

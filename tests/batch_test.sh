@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
 # The batch pipelines that README shows, run as written over thousands of inputs with hostile
 # names: blanks, newlines, leading dashes, bytes that are not UTF-8, and .kun, .KUN or neither.
 # Every input must stay as it was, every output must exist and be empty, nothing else may

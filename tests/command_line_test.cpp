@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The kun2wyt authors
+// SPDX-License-Identifier: MIT
+
 // The program end to end: each case runs the built binary in a fresh scratch folder and compares
 // its status, every byte it wrote, and every file in the folder afterwards.
 #include "folder_snapshot.hpp"

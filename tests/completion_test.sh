@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
 # Drives the bash completion as bash would, through COMP_WORDS and COMP_CWORD, in a scratch
 # folder, and compares what it offers.
 set -u

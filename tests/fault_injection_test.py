@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
 """Makes each system call of real runs of kun2wyt fail, one at a time, at each call, with each
 error that call can really give (and writes come up short), and checks after every run that:
   - the input is never changed, and every file that changed is one of the run's outputs, empty;
