@@ -10,6 +10,13 @@
 
 namespace kun2wyt {
 
+// The first `count` bytes of `text`, or all of it when it is shorter. Unlike substr it has no
+// failure to report, so the program needs no exceptions.
+[[nodiscard]] constexpr std::string_view first_bytes(std::string_view text, std::size_t count) noexcept
+{
+    return {text.data(), std::min(text.size(), count)};
+}
+
 // A name held in a fixed buffer of `Capacity` bytes plus the terminator, so that it can be handed
 // to open() as it stands.
 template <std::size_t Capacity>
@@ -23,12 +30,12 @@ public:
     explicit bounded_name(std::string_view head, std::string_view tail = {}) noexcept
         : whole_(head.size() + tail.size() <= capacity)
     {
-        head = head.substr(0, std::min(head.size(), capacity));
-        tail = tail.substr(0, std::min(tail.size(), capacity - head.size()));
+        head = first_bytes(head, capacity);
+        tail = first_bytes(tail, capacity - head.size());
         auto const end
             = std::copy(tail.begin(), tail.end(), std::copy(head.begin(), head.end(), bytes_.begin()));
         size_ = static_cast<std::size_t>(end - bytes_.begin());
-        bytes_.at(size_) = '\0';
+        bytes_[size_] = '\0';
     }
 
     [[nodiscard]] std::string_view view() const noexcept { return {bytes_.data(), size_}; }
