@@ -1,0 +1,59 @@
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
+#
+# What is installed, in components that the packages pick from (cmake/cpack-generators.cmake):
+# program          the program as the system packages carry it
+# portable_program the static program of the portable archive
+# manuals          the man page and the bash completion
+# docs, license    README, CHANGELOG and the licence beside them, as the archive and a plain
+#                  install from source carry them
+# debian_docs      the copyright file and changelog in Debian's formats
+# rpm_license      the licence where RPM-based systems keep licences
+include(GNUInstallDirs)
+
+set(KUN2WYT_MAINTAINER "kun2wyt maintainers <maintainers@users.noreply.c-seed-0cc01bab.example>")
+set(doc_dir "${CMAKE_INSTALL_DATAROOTDIR}/doc/kun2wyt")
+
+# Distributions keep man pages and changelogs compressed; gzip -n leaves out the name and time
+# that would make two builds differ.
+find_program(GZIP gzip REQUIRED)
+set(man_page "${PROJECT_BINARY_DIR}/kun2wyt.1.gz")
+add_custom_command(
+    OUTPUT "${man_page}"
+    COMMAND "${GZIP}" -9 -n -c "${PROJECT_SOURCE_DIR}/docs/kun2wyt.1" > "${man_page}"
+    DEPENDS docs/kun2wyt.1
+    VERBATIM
+)
+set(package_docs "${PROJECT_BINARY_DIR}/package-docs")
+add_custom_command(
+    OUTPUT "${package_docs}/changelog.gz" "${package_docs}/rpm-changelog" "${package_docs}/copyright"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${package_docs}"
+    COMMAND "${CMAKE_COMMAND}" "-DCHANGELOG=${PROJECT_SOURCE_DIR}/CHANGELOG.md"
+            "-DLICENSE=${PROJECT_SOURCE_DIR}/LICENSES/MIT.txt" "-DMAINTAINER=${KUN2WYT_MAINTAINER}"
+            "-DHOMEPAGE=${PROJECT_HOMEPAGE_URL}" "-DOUT=${package_docs}" -P
+            "${PROJECT_SOURCE_DIR}/cmake/package-docs.cmake"
+    DEPENDS CHANGELOG.md LICENSES/MIT.txt cmake/package-docs.cmake
+    VERBATIM
+)
+add_custom_target(docs ALL DEPENDS "${man_page}" "${package_docs}/changelog.gz")
+
+install(TARGETS kun2wyt RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT program)
+if(KUN2WYT_PORTABLE)
+    install(TARGETS kun2wyt_portable RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT portable_program
+            EXCLUDE_FROM_ALL)
+endif()
+
+install(FILES "${man_page}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT manuals)
+install(
+    FILES completion/kun2wyt.bash
+    DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions"
+    RENAME kun2wyt
+    COMPONENT manuals
+)
+
+install(FILES README.md CHANGELOG.md DESTINATION "${doc_dir}" COMPONENT docs)
+install(FILES LICENSES/MIT.txt DESTINATION "${doc_dir}" RENAME LICENSE COMPONENT license)
+install(FILES "${package_docs}/copyright" "${package_docs}/changelog.gz" DESTINATION "${doc_dir}"
+        COMPONENT debian_docs EXCLUDE_FROM_ALL)
+install(FILES LICENSES/MIT.txt DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/licenses/kun2wyt" RENAME LICENSE
+        COMPONENT rpm_license EXCLUDE_FROM_ALL)
