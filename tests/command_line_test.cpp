@@ -97,6 +97,13 @@ std::string read_all(int fd)
     return text;
 }
 
+struct cli_case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::vector<std::string> emptied; // output files created or emptied by the run; all else stays
+};
+
 class scratch : public testing::Test {
 protected:
     void SetUp() override
@@ -180,16 +187,24 @@ protected:
         return result;
     }
 
+    // Runs the case, and checks its status and output, that nothing went to standard error, and
+    // that in the folder only the files it names changed, to empty.
+    void expect(cli_case const& c)
+    {
+        auto expected_files = folder_snapshot(dir_);
+        for (auto const& name : c.emptied) {
+            expected_files[name] = "";
+        }
+        auto const result = run(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.files, expected_files);
+    }
+
     static constexpr uid_t nobody = 65534;
     fs::path dir_;
     bool as_ordinary_user_ = false;
-};
-
-struct cli_case {
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-    std::vector<std::string> emptied; // output files created or emptied by the run; all else stays
 };
 
 void PrintTo(cli_case const& c, std::ostream* os)
@@ -204,17 +219,7 @@ class command_line : public scratch, public testing::WithParamInterface<cli_case
 
 TEST_P(command_line, status_output_and_files)
 {
-    auto const& [args, status, out, emptied] = GetParam();
-    auto expected_files = initial_files;
-    for (auto const& name : emptied) {
-        expected_files[name] = "";
-    }
-
-    auto const result = run(args);
-    EXPECT_EQ(result.status, status);
-    EXPECT_EQ(result.out, out);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.files, expected_files);
+    expect(GetParam());
 }
 
 cli_case const options[] = {
@@ -316,17 +321,7 @@ protected:
 
 TEST_P(as_ordinary_user, status_output_and_files)
 {
-    auto const& [args, status, out, emptied] = GetParam();
-    auto expected_files = folder_snapshot(dir_);
-    for (auto const& name : emptied) {
-        expected_files[name] = "";
-    }
-
-    auto const result = run(args);
-    EXPECT_EQ(result.status, status);
-    EXPECT_EQ(result.out, out);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.files, expected_files);
+    expect(GetParam());
 }
 
 cli_case const permissions[] = {
