@@ -143,7 +143,7 @@ protected:
         }
         pid_t const child = ::fork();
         if (child == 0) {
-            std::vector<char*> argv{const_cast<char*>(KUN2WYT_BINARY)};
+            std::vector<char*> argv{program_.data()};
             for (auto const& a : args) {
                 argv.push_back(const_cast<char*>(a.c_str()));
             }
@@ -203,6 +203,7 @@ protected:
     }
 
     static constexpr uid_t nobody = 65534;
+    std::string program_ = KUN2WYT_BINARY;
     fs::path dir_;
     bool as_ordinary_user_ = false;
 };
@@ -292,6 +293,15 @@ protected:
         as_ordinary_user_ = true;
         if (::geteuid() == 0) { // the folder is the user's own; what is in it is not
             ASSERT_EQ(::chown(dir_.c_str(), nobody, nobody), 0);
+            // The build tree may lie in a folder the user cannot enter: run a copy from one it can.
+            std::string pattern = (fs::temp_directory_path() / "kun2wyt-bin-XXXXXX").string();
+            ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+            program_dir_ = pattern;
+            fs::permissions(program_dir_,
+                fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read
+                    | fs::perms::others_exec);
+            fs::copy_file(program_, program_dir_ / "kun2wyt");
+            program_ = (program_dir_ / "kun2wyt").string();
         }
         std::ofstream(dir_ / "locked.kun") << level_scheme;
         fs::permissions(dir_ / "locked.kun", fs::perms::none);
@@ -315,8 +325,13 @@ protected:
     {
         fs::permissions(dir_ / "nosearch", fs::perms::owner_all);
         fs::permissions(dir_ / "ro", fs::perms::owner_all);
+        if (!program_dir_.empty()) {
+            fs::remove_all(program_dir_);
+        }
         scratch::TearDown();
     }
+
+    fs::path program_dir_;
 };
 
 TEST_P(as_ordinary_user, status_output_and_files)
