@@ -240,7 +240,8 @@ int run(std::span<char const* const> args, int out) noexcept
     if (!output) {
         auto const derived = default_output_name(input_name);
         // The input name opened, so it is shorter than PATH_MAX, and the derived name is at most
-        // the four bytes of ".wyt" longer: it always fits, and is never opened cut.
+        // the four bytes of ".wyt" longer: it always fits. Were it ever cut, it would name
+        // another file, so it would be refused rather than opened.
         derived_path const path(derived.folder, derived.file.view());
         if (!path.whole()) {
             say(out, output_open_error, path.view());
