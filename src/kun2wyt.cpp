@@ -49,7 +49,7 @@ constexpr message<0> usage_text{
     "\n"
     "Usage: kun2wyt <input_file_name> [options]\n"
     "  Possible options: -n  (assume negative parity for all levels)\n"
-    "                    -p  (assume negative parity for all levels, = default)\n"
+    "                    -p  (assume positive parity for all levels, = default)\n"
     "                    -b  (use branching ratio for transition width, = default)\n"
     "                    -e  (use B(E2) for transition width)\n"
     "                    -m  (use B(M1) for transition width)\n"
