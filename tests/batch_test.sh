@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# The batch pipelines that README shows, run as written over thousands of inputs with hostile
-# names: blanks, newlines, leading dashes, bytes that are not UTF-8, and .kun, .KUN or neither.
-# Every input must stay as it was, every output must exist and be empty, nothing else may
-# appear, and there must be one report per input.
+# The batch commands that README shows, taken from README itself and run as written over
+# inputs with hostile names: blanks, newlines, leading dashes, bytes that are not UTF-8, shell
+# and make syntax, and .kun, .KUN or neither. Every input must stay as it was, every output
+# must exist and be empty, nothing else may appear, and there must be one report per output.
 # usage: batch_test.sh KUN2WYT README
 set -euo pipefail
 export LC_ALL=C
@@ -14,11 +14,14 @@ mkdir "$scratch/bin"
 ln -s "$(realpath "$1")" "$scratch/bin/kun2wyt"
 PATH="$scratch/bin:$PATH"
 
-# The pipelines themselves are taken from README, so that what it shows is what is tested.
 readme=$(realpath "$2")
-xargs_line=$(grep -m1 '^find data .* xargs ' "$readme")
+readme_line() { grep -m1 -e "$1" "$readme" || { echo "README shows no line matching $1" >&2; exit 1; }; }
+pairs_line=$(readme_line '^find data .* uniq ')
+xargs_line=$(readme_line '^find data .* xargs ')
+parallel_line=$(readme_line '^find data .* parallel ')
+make_line=$(readme_line '^make -j')
 makefile=$(sed -n '/^```make$/,/^```$/p' "$readme" | sed '1d;$d')
-[[ -n $xargs_line && -n $makefile ]] || { echo "README shows no xargs line or Makefile"; exit 1; }
+[[ -n $makefile ]] || { echo "README shows no Makefile"; exit 1; }
 
 passed=0 failures=0
 fail() {
@@ -33,7 +36,7 @@ make_inputs() {
     shift 2
     local -a kinds=("$@")
     inputs=() outputs=()
-    mkdir "$folder"
+    mkdir -p "$folder"
     for ((i = 0; i < count; i++)); do
         kind=${kinds[i % ${#kinds[@]}]}
         case $kind in
@@ -41,6 +44,8 @@ make_inputs() {
         newline) stem=$'line\nbreak'"$i" ;;
         dash) stem="-n$i" ;;
         bytes) stem=$'\xff\xfe'"$i" ;;
+        shell) stem="x;touch PWNED;\$(touch PWNED)'\"\\$i" ;;
+        safe) stem="r+u,n@_$i" ;;
         esac
         case $((i / ${#kinds[@]} % 3)) in
         0) name="$stem.kun" ;;
@@ -51,12 +56,13 @@ make_inputs() {
         inputs+=("$folder/$name")
         case $name in
         *.kun | *.KUN) outputs+=("$folder/${name%.*}.wyt") ;;
-        *) outputs+=("") ;; # not picked by the pipelines: left alone
+        *) outputs+=("") ;; # not picked by the commands: left alone
         esac
     done
 }
 
-# check TITLE REPORTS: every input unchanged, every output there and empty, nothing more.
+# check TITLE REPORTS: every input unchanged, every output there and empty, nothing more in the
+# whole scratch tree than the inputs, the outputs and the files listed in `extra`.
 check() {
     local title=$1 reports=$2 i expected=0 files failed_before=$failures
     for i in "${!inputs[@]}"; do
@@ -66,8 +72,9 @@ check() {
             [[ -f ${outputs[i]} && ! -s ${outputs[i]} ]] || fail "$title: ${outputs[i]@Q} is not there, empty"
         fi
     done
-    files=$(find "$folder" -type f -printf x | wc -c)
-    ((files == ${#inputs[@]} + expected)) || fail "$title: $files files, not $((${#inputs[@]} + expected))"
+    files=$(find "$scratch" -path "$scratch/bin" -prune -o -type f -printf x | wc -c)
+    ((files == ${#inputs[@]} + expected + ${#extra[@]})) ||
+        fail "$title: $files files, not $((${#inputs[@]} + expected + ${#extra[@]}))"
     ((reports == expected)) || fail "$title: $reports reports, not $expected"
     printf '%s: %d inputs, %d converted, %d reports\n' "$title" "${#inputs[@]}" "$expected" "$reports"
     ((failures > failed_before)) || passed=$((passed + 1))
@@ -75,19 +82,62 @@ check() {
 
 count_reports() { grep -a -c '^ Output file: ' || true; }
 
-mkdir "$scratch/xargs" "$scratch/make"
-folder="$scratch/xargs/data"
-make_inputs "$folder" 2100 blank newline dash bytes
-reports=$(cd "$scratch/xargs" && bash -c "$xargs_line" | count_reports)
-check "find | xargs -P" "$reports"
+# Each pipeline runs where README runs it: from the folder above data/.
+run_pipeline() { # TITLE LINE COUNT KIND...
+    local title=$1 line=$2 count=$3
+    shift 3
+    rm -rf "${scratch:?}/work"
+    make_inputs "$scratch/work/data" "$count" "$@"
+    reports=$(cd "$scratch/work" && bash -c "$line" | count_reports)
+    check "$title" "$reports"
+}
+extra=()
+run_pipeline "find | xargs -P" "$xargs_line" 2100 blank newline dash bytes shell
+extra=("$scratch/work/kun2wyt.log")
+run_pipeline "find | parallel" "$parallel_line" 300 blank newline dash bytes shell
+extra=()
 
-# make -j. make splits names at blanks, so these have none.
-folder="$scratch/make/data"
-make_inputs "$folder" 2000 dash bytes
+# make, with the Makefile beside the inputs: every name it can carry is converted, and a
+# second make converts only what is newer than its output.
+rm -rf "${scratch:?}/work"
+folder="$scratch/work"
+make_inputs "$folder" 1500 dash safe
+mkdir "$folder/d.kun" # a folder is no input
 printf '%s\n' "$makefile" >"$folder/Makefile"
-reports=$(make -s -C "$folder" -j"$(nproc)" | count_reports)
-rm "$folder/Makefile"
+extra=("$folder/Makefile")
+reports=$(cd "$folder" && { bash -c "$make_line" 2>&1 || true; } | count_reports)
 check "make -j" "$reports"
+touch -d '+1 minute' "${inputs[3]}"
+reports=$(cd "$folder" && { bash -c "$make_line" 2>&1 || true; } | count_reports)
+((reports == 1)) || fail "a second make converted $reports inputs, not the one newer than its output"
+
+# A name make cannot carry stops it before it converts anything, with an error that names it
+# ($(shell) gives a newline back as a blank).
+for bad in 'x;touch PWNED;.kun' 'a$(touch PWNED).kun' 'h#.kun' 'c:d.kun' 'p%.kun' 'e=f.kun' \
+    "s'.kun" 'd".kun' 'b\s.kun' 'a b.kun' $'n\nl.kun' $'\xff.kun' 'x*.kun' 'x[a].kun' .kun twin.KUN; do
+    rm -rf "${scratch:?}/work"
+    make_inputs "$folder" 6 safe dash
+    outputs=("${outputs[@]/*/}") # none may be converted
+    names=("$bad") named=${bad//$'\n'/ }
+    [[ $bad == twin.KUN ]] && names+=(twin.kun) named=twin.wyt
+    for name in "${names[@]}"; do
+        printf 'level %d\n' ${#inputs[@]} >"$folder/$name"
+        inputs+=("$folder/$name") outputs+=("")
+    done
+    printf '%s\n' "$makefile" >"$folder/Makefile"
+    if message=$(cd "$folder" && bash -c "$make_line" 2>&1); then
+        fail "make ran over ${bad@Q}: $message"
+    fi
+    [[ $message == *"$named"* && $message != *"Input file"* ]] || fail "make over ${bad@Q} said: $message"
+    check "make refuses ${bad@Q}" 0
+done
+
+# The pair check lists each name whose .kun and .KUN would make the same output.
+rm -rf "${scratch:?}/work"
+make_inputs "$scratch/work/data" 40 blank newline dash bytes shell
+touch "$scratch/work/data/"{x.kun,x.KUN,y.kun}
+pairs=$(cd "$scratch/work" && bash -c "$pairs_line")
+[[ $pairs == data/x ]] && passed=$((passed + 1)) || fail "the pair check printed ${pairs@Q}"
 
 printf '%d passed, %d failed\n' "$passed" "$failures"
 ((failures == 0))
