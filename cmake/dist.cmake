@@ -28,7 +28,9 @@ execute_process(
 )
 
 # The portable archive: the static program and what goes with it in bin/ and share/ under one
-# folder, packed by GNU tar in name order with fixed owners, modes and times.
+# folder, packed by GNU tar in name order with fixed owners, modes and times. It holds files
+# only, no folders: unpacked into an existing tree (~/.local), it adds its files and leaves the
+# folders that are there as they are, symbolic links, modes and times alike.
 set(top "kun2wyt-${VERSION}-linux-x86_64")
 foreach(component IN ITEMS portable_program manuals docs license)
     execute_process(
@@ -37,9 +39,13 @@ foreach(component IN ITEMS portable_program manuals docs license)
         OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY
     )
 endforeach()
+file(GLOB_RECURSE members LIST_DIRECTORIES false RELATIVE "${work}/archive" "${work}/archive/${top}/*")
+list(SORT members)
+list(JOIN members "\n" members)
+file(WRITE "${work}/archive.list" "${members}\n")
 execute_process(
-    COMMAND tar --create --sort=name --format=gnu --owner=0 --group=0 --numeric-owner
-            --mode=u+rwX,go+rX,go-w --mtime=@${epoch} --directory "${work}/archive" "${top}"
+    COMMAND tar --create --format=gnu --owner=0 --group=0 --numeric-owner --mode=u+rwX,go+rX,go-w
+            --mtime=@${epoch} --directory "${work}/archive" --no-recursion --files-from "${work}/archive.list"
     COMMAND gzip -9 -n
     OUTPUT_FILE "${work}/${top}.tar.gz"
     COMMAND_ERROR_IS_FATAL ANY
