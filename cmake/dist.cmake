@@ -32,7 +32,7 @@ execute_process(
 # only, no folders: unpacked into an existing tree (~/.local), it adds its files and leaves the
 # folders that are there as they are, symbolic links, modes and times alike.
 set(top "kun2wyt-${VERSION}-linux-x86_64")
-foreach(component IN ITEMS portable_program manuals docs license)
+foreach(component IN ITEMS portable_program manuals zsh_completion docs license)
     execute_process(
         COMMAND "${CMAKE_COMMAND}" --install "${BINARY_DIR}" --component ${component} --strip
                 --prefix "${work}/archive/${top}"

@@ -4,7 +4,9 @@
 # What is installed, in components that the packages pick from (cmake/cpack-generators.cmake):
 # program          the program as the system packages carry it
 # portable_program the static program of the portable archive
-# manuals          the man page and the bash completion
+# manuals          the man page, and the bash and fish completion
+# zsh_completion   the zsh completion where zsh looks for it outside Debian (site-functions)
+# zsh_debian       the zsh completion where Debian's zsh looks for it (vendor-completions)
 # docs, license    README, CHANGELOG and the licence beside them, as the archive and a plain
 #                  install from source carry them
 # debian_docs      the copyright file and changelog in Debian's formats
@@ -50,6 +52,12 @@ install(
     RENAME kun2wyt
     COMPONENT manuals
 )
+install(FILES completion/kun2wyt.fish DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d"
+        COMPONENT manuals)
+install(FILES completion/kun2wyt.zsh DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions"
+        RENAME _kun2wyt COMPONENT zsh_completion)
+install(FILES completion/kun2wyt.zsh DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions"
+        RENAME _kun2wyt COMPONENT zsh_debian EXCLUDE_FROM_ALL)
 
 install(FILES README.md CHANGELOG.md DESTINATION "${doc_dir}" COMPONENT docs)
 install(FILES LICENSES/MIT.txt DESTINATION "${doc_dir}" RENAME LICENSE COMPONENT license)

@@ -42,6 +42,7 @@ set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 # The system owns these folders; the package only puts files in them.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
     /usr/share/man /usr/share/man/man1 /usr/share/bash-completion /usr/share/bash-completion/completions
+    /usr/share/zsh /usr/share/zsh/site-functions /usr/share/fish /usr/share/fish/vendor_completions.d
     /usr/share/licenses)
 set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/kun2wyt/LICENSE"
     "%doc /usr/share/doc/kun2wyt/README.md" "%doc /usr/share/doc/kun2wyt/CHANGELOG.md")
