@@ -20,6 +20,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,6 +82,33 @@ struct outcome {
     std::string err;
     std::map<std::string, std::string> files;
 };
+
+// Whether the process is blocked in poll(), by the system call /proc says it is in.
+bool in_poll(pid_t pid)
+{
+    long call = -1;
+    std::ifstream("/proc/" + std::to_string(pid) + "/syscall") >> call; // "running" reads as none
+#ifdef SYS_poll
+    if (call == SYS_poll) {
+        return true;
+    }
+#endif
+    return call == SYS_ppoll;
+}
+
+// Waits until the child waits in poll(), or has ended (and is left to be reaped).
+void wait_until_polling_or_ended(pid_t child)
+{
+    for (;;) {
+        siginfo_t ended{};
+        if (in_poll(child)
+            || (::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOHANG | WNOWAIT) == 0
+                && ended.si_pid == child)) {
+            return;
+        }
+        ::sched_yield();
+    }
+}
 
 std::string read_all(int fd)
 {
@@ -165,6 +194,10 @@ protected:
                 && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)) {
                 ::_exit(126);
             }
+            rlimit const files{open_files_, open_files_};
+            if (open_files_ != 0 && ::setrlimit(RLIMIT_NOFILE, &files) != 0) {
+                ::_exit(125);
+            }
             if (close_others) {
                 ::close(STDIN_FILENO);
                 ::close(STDERR_FILENO);
@@ -175,6 +208,10 @@ protected:
         }
         ::close(out[1]);
         ::close(err[1]);
+        // The run must find the pipe full: it is drained only once the run waits for it.
+        if (kind == stdout_kind::full_nonblocking_pipe) {
+            wait_until_polling_or_ended(child);
+        }
         outcome result;
         if (kind != stdout_kind::broken_pipe) {
             result.out = read_all(out[0]).substr(filled);
@@ -206,6 +243,7 @@ protected:
     std::string program_ = KUN2WYT_BINARY;
     fs::path dir_;
     bool as_ordinary_user_ = false;
+    rlim_t open_files_ = 0; // the child's limit on open descriptors; 0 leaves it as it is
 };
 
 void PrintTo(cli_case const& c, std::ostream* os)
@@ -417,6 +455,20 @@ TEST_F(scratch, surroundings_cost_the_report_not_the_run)
         }
     }
     EXPECT_EQ(run({"in.kun", "-h"}, stdout_kind::broken_pipe).status, 1);
+}
+
+// Each "-o" file is closed when the next one takes its place, so that a run may name more output
+// files than it may hold open at once.
+TEST_F(scratch, each_output_is_closed_when_the_next_takes_its_place)
+{
+    open_files_ = 12;
+    cli_case many{{"in.kun"}, 0, report("in.kun", "o12.x"), {}};
+    for (int i = 1; i <= 12; ++i) {
+        auto const name = "o" + std::to_string(i) + ".x";
+        many.args.insert(many.args.end(), {"-o", name});
+        many.emptied.push_back(name);
+    }
+    expect(many);
 }
 
 // A full pipe that does not block is waited for, as a blocking one would be: the report arrives.

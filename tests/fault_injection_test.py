@@ -11,6 +11,7 @@ error that call can really give (and writes come up short), and checks after eve
 usage: fault_injection_test.py KUN2WYT    (needs strace; exits 77, skipped, without it)
 """
 import os
+import platform
 import re
 import shutil
 import subprocess
@@ -21,14 +22,20 @@ BINARY = os.path.abspath(sys.argv[1])
 LEVEL_SCHEME = b"511.2 2 +\n"
 INITIAL = {"in.kun": LEVEL_SCHEME, "old.wyt": b"stale\n"}
 
-# The errors each call can really give; "short:N" makes a write take only N bytes.
+# glibc's poll() is the poll call where there is one, ppoll where there is not.
+POLL = "ppoll" if platform.machine() == "aarch64" else "poll"
+
+# The errors each call can really give; "short:N" makes a write take only N bytes, and
+# "EAGAIN+poll:X" finds standard output full, then has the wait for it fail with X, or
+# ("EAGAIN+poll:woken") return without the output being ready.
 ERRORS = {
     "fcntl": ["EBADF"],
     "rt_sigaction": ["EINVAL"],
     "openat": ["ENOENT", "EACCES", "EIO", "EMFILE", "ENFILE", "ENOMEM", "ENOSPC", "EROFS", "EDQUOT"],
     "newfstatat": ["EIO"],
     "ftruncate": ["EIO", "EPERM"],
-    "writev": ["EIO", "ENOSPC", "EPIPE", "EAGAIN", "short:1", "short:16"],
+    "writev": ["EIO", "ENOSPC", "EPIPE", "EAGAIN", "EINTR", "short:1", "short:16",
+               "EAGAIN+poll:EINTR", "EAGAIN+poll:ENOMEM", "EAGAIN+poll:woken"],
     "close": ["EIO"],
 }
 
@@ -125,12 +132,26 @@ def expected_message(call):
     return output_error(path.encode()) if writing else input_error(path.encode())
 
 
+def tampering(name, error, when):
+    """strace's options that make the `when`th call `name` fail with `error`."""
+    if error.startswith("short:"):  # the call is skipped and says it took N bytes
+        return ["-e", f"trace={name}", "-e", f"inject={name}:retval={error[6:]}:when={when}"]
+    if error.startswith("EAGAIN+poll:"):
+        woken = error[12:]
+        poll = "retval=1" if woken == "woken" else f"error={woken}"  # retval: no event set
+        return ["-e", f"trace={name},{POLL}", "-e", f"inject={name}:error=EAGAIN:when={when}",
+                "-e", f"inject={POLL}:{poll}:when=1"]
+    return ["-e", f"trace={name}", "-e", f"inject={name}:error={error}:when={when}"]
+
+
 def printed_despite(error, call, own, base_out):
     """What reaches standard output when the write `call` fails with `error`: all the other
-    writes; of this one, what a short write took is lost, and a full descriptor loses nothing."""
+    writes; of this one, what a short write took is lost, an interrupted write or wait is done
+    again, and a full descriptor is waited for; a wait that fails loses this write."""
     writes = [c for c in own if c[0] == "writev"]
     start = sum(int(c[2]) for c in writes[:writes.index(call)])
-    lost = {"EAGAIN": 0, "short:1": 1, "short:16": 16}.get(error, int(call[2]))
+    retried = ("EAGAIN", "EINTR", "EAGAIN+poll:EINTR")
+    lost = 0 if error in retried else {"short:1": 1, "short:16": 16}.get(error, int(call[2]))
     return base_out[:start] + base_out[start + lost:]
 
 
@@ -195,14 +216,11 @@ def main():
                 # strace counts each call from the start of the process, the loader's included.
                 when = sum(1 for c in before + own[:index] if c[0] == call[0]) + 1
                 for error in ERRORS[call[0]]:
-                    # A short write is faked: the call is skipped and says it took N bytes.
-                    tamper = f"retval={error[6:]}" if error.startswith("short") else f"error={error}"
                     fresh()
                     runs_done += 1
                     try:
                         result = launch(folder, args, closed,
-                                        ["-o", "/dev/null", "-e", f"trace={call[0]}",
-                                         "-e", f"inject={call[0]}:{tamper}:when={when}"])
+                                        ["-o", "/dev/null", *tampering(call[0], error, when)])
                     except subprocess.TimeoutExpired:
                         failures.append(f"{title}: {call[0]} {error}: hung")
                         failed_runs += 1
@@ -216,21 +234,26 @@ def main():
                     row[2].add(title)
 
         # No /dev/null at all (a chroot without /dev): every attempt to hold a descriptor fails.
-        fresh()
-        launch(folder, ["in.kun"], [0, 2], ["-o", trace])
-        before, _ = calls_of_the_program(trace)
-        first = sum(1 for c in before if c[0] == "openat") + 1
-        status, out, err = launch(folder, ["in.kun"], [0, 2],
-                                  ["-o", "/dev/null", "-e", "trace=openat",
-                                   "-e", f"inject=openat:error=ENOENT:when={first}..{first + 1}"])
-        runs_done += 1
-        if (status, out, err) != (0, report(b"in.kun", b"in.wyt"), b"") or snapshot(folder).get("in.wyt") != b"":
-            failures.append(f"no /dev/null: status {status}, printed {out!r}")
-            failed_runs += 1
+        # With standard output closed too, the report must go nowhere, not into the output file.
+        for closed, args, output in (([0, 2], ["in.kun"], "in.wyt"), ([0, 1, 2], ["in.kun", "-o", "out.x"], "out.x")):
+            fresh()
+            launch(folder, args, closed, ["-o", trace])
+            before, _ = calls_of_the_program(trace)
+            first = sum(1 for c in before if c[0] == "openat") + 1
+            status, out, err = launch(folder, args, closed,
+                                      ["-o", "/dev/null", "-e", "trace=openat",
+                                       "-e", f"inject=openat:error=ENOENT:when={first}..{first + len(closed) - 1}"])
+            runs_done += 1
+            printed = b"" if 1 in closed else report(b"in.kun", output.encode())
+            files = snapshot(folder)
+            if (status, out, err) != (0, printed, b"") or files.get(output) != b"" or files["in.kun"] != LEVEL_SCHEME:
+                failures.append(f"no /dev/null, {closed} closed: status {status}, printed {out!r}, "
+                                f"{output} holds {files.get(output)!r}")
+                failed_runs += 1
 
-    print(f"{'call':<14}{'error':<8}{'runs':>6}{'violations':>12}  runs covered")
+    print(f"{'call':<14}{'error':<20}{'runs':>6}{'violations':>12}  runs covered")
     for (call, error), (count, bad, titles) in sorted(table.items()):
-        print(f"{call:<14}{error:<8}{count:>6}{bad:>12}  {len(titles)}")
+        print(f"{call:<14}{error:<20}{count:>6}{bad:>12}  {len(titles)}")
     for failure in failures:
         print("FAIL", failure)
     print(f"{runs_done - failed_runs} passed, {failed_runs} failed")
