@@ -286,6 +286,7 @@ cli_case const output_option[] = {
     {{"in.kun", "-oout.x", "y.x"}, 0, report("in.kun", "y.x"), {"y.x"}},
     {{"in.kun", "-o", "/dev/null"}, 0, report("in.kun", "/dev/null"), {}},
     {{"/dev/null", "-o", "/dev/null"}, 0, report("/dev/null", "/dev/null"), {}}, // nothing to lose
+    {{"/proc/version", "-o", "out.x"}, 0, report("/proc/version", "out.x"), {"out.x"}}, // another device
     {{"in.kun", "-o", dotted + "long.x"}, 0, report("in.kun", (dotted + "long.x").substr(0, 255)),
         {"long.x"}},
     {{"in.kun", "-o"}, 1, missing, {}},
