@@ -1,11 +1,16 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# Makes the .deb, the .rpm and the portable archive, and leaves exactly them and SHA256SUMS in
-# OUT. Every time stamp in them is the commit's, and nothing of the machine that built them
-# (paths, names of users or hosts, the clock) is in them, so the same commit gives the same bytes.
+# Makes the .deb, the .rpm and the portable archive for one architecture, each with its bill of
+# materials (PACKAGE.spdx.json), and leaves them in OUT in place of that architecture's earlier
+# ones, with SHA256SUMS over everything there. Every time stamp in them is the commit's, and
+# nothing of the machine that built them (paths, names of users or hosts, the clock) is in
+# them, so the same commit gives the same bytes.
 #
-# cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -P dist.cmake
+# cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -DARCH=x86_64
+#       -DDEB_ARCH=amd64 -DCOMPILER=cc -DHOMEPAGE=url -P dist.cmake
+include("${CMAKE_CURRENT_LIST_DIR}/dist-contents.cmake")
+
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(epoch "$ENV{SOURCE_DATE_EPOCH}")
 else()
@@ -18,8 +23,18 @@ else()
     )
 endif()
 
+set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
+
 set(work "${BINARY_DIR}/packages")
-file(REMOVE_RECURSE "${work}" "${OUT}")
+file(REMOVE_RECURSE "${work}")
+file(MAKE_DIRECTORY "${work}" "${OUT}")
+set(deb "kun2wyt_${VERSION}_${DEB_ARCH}.deb")
+set(rpm "kun2wyt-${VERSION}-1.${ARCH}.rpm")
+set(top "kun2wyt-${VERSION}-linux-${ARCH}")
+file(GLOB earlier "${OUT}/kun2wyt_*_${DEB_ARCH}.deb*" "${OUT}/kun2wyt-*.${ARCH}.rpm*" "${OUT}/kun2wyt-*-linux-${ARCH}.tar.gz*")
+if(earlier)
+    file(REMOVE ${earlier})
+endif()
 
 execute_process(
     COMMAND "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${epoch}"
@@ -31,7 +46,6 @@ execute_process(
 # folder, packed by GNU tar in name order with fixed owners, modes and times. It holds files
 # only, no folders: unpacked into an existing tree (~/.local), it adds its files and leaves the
 # folders that are there as they are, symbolic links, modes and times alike.
-set(top "kun2wyt-${VERSION}-linux-x86_64")
 foreach(component IN ITEMS portable_program manuals zsh_completion docs license)
     execute_process(
         COMMAND "${CMAKE_COMMAND}" --install "${BINARY_DIR}" --component ${component} --strip
@@ -39,6 +53,9 @@ foreach(component IN ITEMS portable_program manuals zsh_completion docs license)
         OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY
     )
 endforeach()
+# What the static program takes in, and under which licences: share/doc/kun2wyt/third-party.
+static_libraries("${COMPILER}")
+third_party_notice("${work}/archive/${top}/share/doc/kun2wyt/third-party")
 file(GLOB_RECURSE members LIST_DIRECTORIES false RELATIVE "${work}/archive" "${work}/archive/${top}/*")
 list(SORT members)
 list(JOIN members "\n" members)
@@ -51,17 +68,35 @@ execute_process(
     COMMAND_ERROR_IS_FATAL ANY
 )
 
-file(GLOB packages LIST_DIRECTORIES false "${work}/*.deb" "${work}/*.rpm" "${work}/*.tar.gz")
-list(LENGTH packages count)
-if(NOT count EQUAL 3)
-    message(FATAL_ERROR "expected a .deb, an .rpm and a .tar.gz, got: ${packages}")
-endif()
-list(SORT packages)
+foreach(package IN ITEMS "${deb}" "${rpm}" "${top}.tar.gz")
+    if(NOT EXISTS "${work}/${package}")
+        message(FATAL_ERROR "${package} was not made")
+    endif()
+endforeach()
+
+# The bills of materials, with the checksum of the program as each package holds it.
+file(MAKE_DIRECTORY "${work}/deb" "${work}/rpm")
+execute_process(COMMAND dpkg-deb -x "${work}/${deb}" "${work}/deb" COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND dpkg-deb -f "${work}/${deb}" Depends OUTPUT_VARIABLE deb_depends
+                OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND rpm2cpio "${work}/${rpm}" COMMAND cpio -idm --quiet WORKING_DIRECTORY "${work}/rpm"
+                COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND rpm -qRp "${work}/${rpm}" OUTPUT_VARIABLE rpm_requires COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "GLIBC_[0-9.]+" glibc_versions "${rpm_requires}")
+list(SORT glibc_versions COMPARE NATURAL)
+list(POP_BACK glibc_versions newest_glibc)
+spdx("${work}/${deb}.spdx.json" "${work}/${deb}" "${work}/deb/usr/bin/kun2wyt" DYNAMIC "${deb_depends}")
+spdx("${work}/${rpm}.spdx.json" "${work}/${rpm}" "${work}/rpm/usr/bin/kun2wyt" DYNAMIC "libc.so.6 (${newest_glibc})")
+spdx("${work}/${top}.tar.gz.spdx.json" "${work}/${top}.tar.gz" "${work}/archive/${top}/bin/kun2wyt" STATIC "")
+
+foreach(package IN ITEMS "${deb}" "${rpm}" "${top}.tar.gz")
+    file(COPY "${work}/${package}" "${work}/${package}.spdx.json" DESTINATION "${OUT}")
+endforeach()
+file(GLOB made LIST_DIRECTORIES false RELATIVE "${OUT}" "${OUT}/*.deb*" "${OUT}/*.rpm*" "${OUT}/*.tar.gz*")
+list(SORT made)
 set(sums "")
-foreach(package IN LISTS packages)
-    file(COPY "${package}" DESTINATION "${OUT}")
-    get_filename_component(name "${package}" NAME)
-    file(SHA256 "${package}" sum)
+foreach(name IN LISTS made)
+    file(SHA256 "${OUT}/${name}" sum)
     string(APPEND sums "${sum}  ${name}\n")
 endforeach()
 file(WRITE "${OUT}/SHA256SUMS" "${sums}")

@@ -26,6 +26,15 @@ set(CPACK_RPM_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/cpack-generators.cmake")
 
+# Named for the machine the program is built for, which a cross build's host is not.
+set(KUN2WYT_ARCH "${CMAKE_SYSTEM_PROCESSOR}")
+if(KUN2WYT_ARCH STREQUAL "x86_64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+elseif(KUN2WYT_ARCH STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
+set(CPACK_RPM_PACKAGE_ARCHITECTURE "${KUN2WYT_ARCH}")
+
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -55,13 +64,17 @@ string(CONCAT CPACK_RPM_SPEC_MORE_DEFINE
     "%define clamp_mtime_to_source_date_epoch 1\n"
 )
 
+set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/cpack-staged-times.cmake")
+
 include(CPack)
 
 set(KUN2WYT_DIST_DIR "${PROJECT_BINARY_DIR}/dist" CACHE PATH "Where the dist target leaves the packages")
 add_custom_target(
     dist
     COMMAND "${CMAKE_COMMAND}" "-DCPACK=${CMAKE_CPACK_COMMAND}" "-DSOURCE_DIR=${PROJECT_SOURCE_DIR}"
-            "-DBINARY_DIR=${PROJECT_BINARY_DIR}" "-DOUT=${KUN2WYT_DIST_DIR}" "-DVERSION=${PROJECT_VERSION}" -P
+            "-DBINARY_DIR=${PROJECT_BINARY_DIR}" "-DOUT=${KUN2WYT_DIST_DIR}" "-DVERSION=${PROJECT_VERSION}"
+            "-DARCH=${KUN2WYT_ARCH}" "-DDEB_ARCH=${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}"
+            "-DCOMPILER=${CMAKE_C_COMPILER}" "-DHOMEPAGE=${PROJECT_HOMEPAGE_URL}" -P
             "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
     DEPENDS kun2wyt docs $<$<BOOL:${KUN2WYT_PORTABLE}>:kun2wyt_portable>
     USES_TERMINAL

@@ -17,9 +17,12 @@ readme_line() { grep -m1 -e "$1" "$readme" || { echo "README shows no line match
 install_line=$(readme_line '^mkdir -p ~/.local && tar ')
 path_line=$(readme_line '^export PATH="$HOME/.local/bin')
 uninstall_line=$(readme_line '^tar -tzf ')
+# README names the x86-64 archive; the lines are the same for another machine's.
 name=$(basename "$archive")
-[[ $install_line == *" $name "* && $uninstall_line == *" $name "* ]] ||
+shown=$(grep -o -m1 'kun2wyt-[0-9.]*-linux-[a-z0-9_]*\.tar\.gz' <<<"$install_line")
+[[ ${shown%-linux-*} == "${name%-linux-*}" && $uninstall_line == *" $shown "* ]] ||
     { echo "README names another archive than $name"; exit 1; }
+install_line=${install_line//$shown/$name} uninstall_line=${uninstall_line//$shown/$name}
 
 home="$scratch/home"
 mkdir -p "$home/.local/lib" "$home/dotfiles/bin" "$home/dotfiles/share/man/man1"

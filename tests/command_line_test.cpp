@@ -83,11 +83,19 @@ struct outcome {
     std::map<std::string, std::string> files;
 };
 
-// Whether the process is blocked in poll(), by the system call /proc says it is in.
+// Whether the process is blocked in poll(): by where in the kernel it sleeps, which holds also
+// for a program run by an emulator that makes the call on its behalf, or else by the system
+// call /proc says it is in (where a kernel does not show the place).
 bool in_poll(pid_t pid)
 {
+    std::string const proc = "/proc/" + std::to_string(pid);
+    std::string where;
+    std::ifstream(proc + "/wchan") >> where;
+    if (where.find("poll") != std::string::npos) {
+        return true;
+    }
     long call = -1;
-    std::ifstream("/proc/" + std::to_string(pid) + "/syscall") >> call; // "running" reads as none
+    std::ifstream(proc + "/syscall") >> call; // "running" reads as none
 #ifdef SYS_poll
     if (call == SYS_poll) {
         return true;

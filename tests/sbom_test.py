@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
+"""Checks the bill of materials beside each package in a dist folder: an SPDX 2.3 document
+with the fields the specification requires, whose relationships name its own elements, whose
+checksums are those of the package and of the program inside it, and which says how the program
+holds the C library: statically in an archive, dynamically in a .deb or an .rpm.
+
+usage: sbom_test.py DIST_FOLDER
+"""
+import glob
+import hashlib
+import io
+import json
+import os
+import re
+import subprocess
+import sys
+import tarfile
+
+REQUIRED = ["spdxVersion", "dataLicense", "SPDXID", "name", "documentNamespace", "creationInfo"]
+PACKAGE_REQUIRED = ["SPDXID", "name", "downloadLocation", "licenseDeclared", "copyrightText"]
+
+
+def program_of(package):
+    """The bytes of usr/bin/kun2wyt or bin/kun2wyt inside the package."""
+    if package.endswith(".deb"):
+        tar = subprocess.run(["dpkg-deb", "--fsys-tarfile", package], capture_output=True, check=True).stdout
+        return tarfile.open(fileobj=io.BytesIO(tar)).extractfile("./usr/bin/kun2wyt").read()
+    if package.endswith(".rpm"):
+        cpio = subprocess.run(f"rpm2cpio '{package}' | cpio -i --quiet --to-stdout ./usr/bin/kun2wyt",
+                              shell=True, capture_output=True, check=True)
+        return cpio.stdout
+    with tarfile.open(package) as archive:
+        return archive.extractfile(next(m for m in archive.getnames() if m.endswith("/bin/kun2wyt"))).read()
+
+
+def check(package, failures):
+    def fail(what):
+        failures.append(f"{os.path.basename(package)}: {what}")
+
+    doc = json.load(open(package + ".spdx.json"))
+    for field in REQUIRED:
+        if field not in doc:
+            fail(f"no {field}")
+    if (doc.get("spdxVersion"), doc.get("dataLicense"), doc.get("SPDXID")) != ("SPDX-2.3", "CC0-1.0", "SPDXRef-DOCUMENT"):
+        fail("not an SPDX 2.3 document")
+    if doc.get("name") != os.path.basename(package):
+        fail(f"names {doc.get('name')}")
+    created = doc["creationInfo"].get("created", "")
+    if not re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", created) or not doc["creationInfo"].get("creators"):
+        fail(f"creation info {doc['creationInfo']}")
+    elements = {p["SPDXID"]: p for p in doc.get("packages", [])}
+    for p in elements.values():
+        for field in PACKAGE_REQUIRED:
+            if field not in p:
+                fail(f"{p['SPDXID']} has no {field}")
+    relations = {(r["spdxElementId"], r["relationshipType"], r["relatedSpdxElement"]) for r in doc["relationships"]}
+    for a, _, b in relations:
+        if a not in elements and a != "SPDXRef-DOCUMENT" or b not in elements:
+            fail(f"a relationship names {a} or {b}, which the document does not hold")
+    sums = {p: e["checksums"][0]["checksumValue"] for p, e in elements.items() if e.get("checksums")}
+    if sums.get("SPDXRef-Package-file") != hashlib.sha256(open(package, "rb").read()).hexdigest():
+        fail("the package's checksum is not the package's")
+    if sums.get("SPDXRef-Package-kun2wyt") != hashlib.sha256(program_of(package)).hexdigest():
+        fail("the program's checksum is not that of the program in the package")
+    link = "STATIC_LINK" if package.endswith(".tar.gz") else "DYNAMIC_LINK"
+    if ("SPDXRef-Package-kun2wyt", link, "SPDXRef-Package-glibc") not in relations:
+        fail(f"no {link} to glibc")
+    if link == "STATIC_LINK" and ("SPDXRef-Package-kun2wyt", link, "SPDXRef-Package-gcc") not in relations:
+        fail("no STATIC_LINK to libgcc")
+    return doc["documentNamespace"]
+
+
+def main():
+    packages = sorted(p for p in glob.glob(os.path.join(sys.argv[1], "kun2wyt*")) if not p.endswith(".json"))
+    failures = []
+    namespaces = [check(p, failures) for p in packages]
+    if len(set(namespaces)) != len(namespaces):
+        failures.append("two documents share a namespace")
+    for failure in failures:
+        print("FAIL", failure)
+    print(f"{len(packages) - len({f.split(':')[0] for f in failures})} passed, "
+          f"{len({f.split(':')[0] for f in failures})} failed")
+    return 1 if failures or not packages else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
