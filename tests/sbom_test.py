@@ -2,7 +2,7 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 """Checks the bill of materials beside each package in a dist folder: an SPDX 2.3 document
-with the fields the specification requires, whose relationships name its own elements, whose
+with every field that version requires, whose relationships name its own elements, whose
 checksums are those of the package and of the program inside it, and which says how the program
 holds the C library: statically in an archive, dynamically in a .deb or an .rpm.
 
