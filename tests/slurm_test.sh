@@ -30,9 +30,10 @@ trap stop EXIT
 list_line=$(grep -m1 '^find "$PWD/data" .*inputs.list$' "$readme")
 job_script=$(sed -n '/^#!\/bin\/bash$/,/^```$/p' "$readme" | sed '$d')
 waiting_sbatch=$(grep -m1 '^sbatch --wait convert.sh' "$readme" | sed 's/ *#.*//')
+show_job=$(grep -m1 '^scontrol show job ID' "$readme" | sed 's/ *#.*//')
 failed_files=$(grep -m1 "^grep -l '^ERROR' slurm-ID_" "$readme" | sed 's/ *#.*//')
 failed_inputs=$(grep -m1 "^grep -h '^ERROR' slurm-ID_" "$readme" | sed 's/ *#.*//')
-[[ -n $list_line && -n $job_script && -n $waiting_sbatch && -n $failed_files && -n $failed_inputs ]] ||
+[[ -n $list_line && -n $job_script && -n $waiting_sbatch && -n $show_job && -n $failed_files && -n $failed_inputs ]] ||
     { echo "README lacks part of the Slurm recipe"; exit 1; }
 
 # munge, with its key, socket, seed, log and pid in this folder.
@@ -112,14 +113,14 @@ fail() {
 }
 
 # submit FOLDER SBATCH-OPTIONS: README's sbatch --wait, with the options, from FOLDER. Sets
-# `status` and `job`, and `states`: each task's state, sorted and counted.
+# `status` and `job`, and `states`: each task's state as README's scontrol shows it, counted.
 submit() {
     local folder=$1 line
     line="${waiting_sbatch/sbatch --wait/sbatch --wait $2}"
     status=0
     output=$(cd "$folder" && bash -c "$line" 2>&1) || status=$?
     job=$(sed -n 's/^Submitted batch job \([0-9]*\)$/\1/p' <<<"$output")
-    states=$(scontrol show job "$job" | grep -o 'JobState=[A-Z]*' | sort | uniq -c | paste -sd ' ' | tr -s ' ' | sed 's/^ //')
+    states=$(bash -c "${show_job//ID/$job}" | grep -o 'JobState=[A-Z]*' | sort | uniq -c | paste -sd ' ' | tr -s ' ' | sed 's/^ //')
 }
 
 # check TITLE CONVERTED: inputs unchanged; all outputs there and empty, or none; no other file.
