@@ -75,33 +75,32 @@ endfunction()
 
 # spdx(FILE PACKAGE_FILE PROGRAM LINK DEPENDS): an SPDX 2.3 document in JSON, at FILE, for the
 # package file PACKAGE_FILE, whose program PROGRAM is linked as LINK (STATIC: glibc and libgcc
-# are in it; DYNAMIC: it needs the system's glibc, as DEPENDS says). Its times are the
-# commit's, and its namespace comes from the package's checksum, so the same package always
-# gets the same document.
-function(spdx file package_file program link DEPENDS)
+# are in it; DYNAMIC: it needs the system's glibc, as DEPENDS says). Its times are the commit's,
+# and its namespace comes from the package's checksum, so the same package always gets the same
+# document.
+function(spdx file package_file program link depends)
     get_filename_component(package_name "${package_file}" NAME)
     file(SHA256 "${package_file}" package_sum)
     file(SHA256 "${program}" program_sum)
     string(TIMESTAMP created "%Y-%m-%dT%H:%M:%SZ" UTC) # SOURCE_DATE_EPOCH: the commit's time
     set(glibc_licence "LGPL-2.1-or-later")
     set(gcc_licence "GPL-3.0-or-later WITH GCC-exception-3.1")
+    set(glibc_name glibc)
+    set(gcc_name libgcc)
     if(link STREQUAL "STATIC")
         set(libraries glibc gcc)
         set(relationship STATIC_LINK)
-        set(glibc_name glibc)
         set(glibc_shown "${glibc_upstream}")
         set(glibc_comment "Debian package ${glibc_package} ${glibc_version}, included in the program")
         set(glibc_origin "built from Debian's source package ${glibc_source} ${glibc_source_version}")
-        set(gcc_name libgcc)
         set(gcc_shown "${gcc_upstream}")
         set(gcc_comment "Debian package ${gcc_package} ${gcc_version}, included in the program")
         set(gcc_origin "built from Debian's source package ${gcc_source} ${gcc_source_version}")
     else()
         set(libraries glibc)
         set(relationship DYNAMIC_LINK)
-        set(glibc_name glibc)
-        set(glibc_shown "${DEPENDS}")
-        set(glibc_comment "the system's C library, which the package depends on: ${DEPENDS}")
+        set(glibc_shown "${depends}")
+        set(glibc_comment "the system's C library, which the package depends on: ${depends}")
         set(glibc_origin "the system's own")
     endif()
     set(library_packages "")

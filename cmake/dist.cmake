@@ -23,6 +23,7 @@ else()
     )
 endif()
 
+# For cpack, rpmbuild and the bills of materials alike.
 set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
 
 set(work "${BINARY_DIR}/packages")
@@ -37,8 +38,7 @@ if(earlier)
 endif()
 
 execute_process(
-    COMMAND "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${epoch}"
-            "${CPACK}" --config "${BINARY_DIR}/CPackConfig.cmake" -G "DEB;RPM" -B "${work}"
+    COMMAND "${CPACK}" --config "${BINARY_DIR}/CPackConfig.cmake" -G "DEB;RPM" -B "${work}"
     COMMAND_ERROR_IS_FATAL ANY
 )
 
