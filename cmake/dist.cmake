@@ -46,9 +46,12 @@ execute_process(
 # folder, packed by GNU tar in name order with fixed owners, modes and times. It holds files
 # only, no folders: unpacked into an existing tree (~/.local), it adds its files and leaves the
 # folders that are there as they are, symbolic links, modes and times alike.
-foreach(component IN ITEMS portable_program manuals zsh_completion docs license)
+foreach(tree_component IN ITEMS portable:program .:manuals .:zsh_completion .:docs .:license)
+    string(REPLACE ":" ";" tree_component "${tree_component}")
+    list(GET tree_component 0 tree)
+    list(GET tree_component 1 component)
     execute_process(
-        COMMAND "${CMAKE_COMMAND}" --install "${BINARY_DIR}" --component ${component} --strip
+        COMMAND "${CMAKE_COMMAND}" --install "${BINARY_DIR}/${tree}" --component ${component} --strip
                 --prefix "${work}/archive/${top}"
         OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY
     )

@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 #
 # What is installed, in components that the packages pick from (cmake/cpack-generators.cmake):
-# program          the program as the system packages carry it
-# portable_program the static program of the portable archive
+# program          the program: as the system packages carry it, or, from the portable build
+#                  tree (cmake/portable.cmake), as the portable archive does
 # manuals          the man page, and the bash and fish completion
 # zsh_completion   the zsh completion where zsh looks for it outside Debian (site-functions)
 # zsh_debian       the zsh completion where Debian's zsh looks for it (vendor-completions)
@@ -40,10 +40,6 @@ add_custom_command(
 add_custom_target(docs ALL DEPENDS "${man_page}" "${package_docs}/changelog.gz")
 
 install(TARGETS kun2wyt RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT program)
-if(KUN2WYT_PORTABLE)
-    install(TARGETS kun2wyt_portable RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT portable_program
-            EXCLUDE_FROM_ALL)
-endif()
 
 install(FILES "${man_page}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT manuals)
 install(

@@ -25,13 +25,20 @@ INITIAL = {"in.kun": LEVEL_SCHEME, "old.wyt": b"stale\n"}
 # ppoll for the aarch64 program it runs): both are named, one unknown to strace is passed over.
 POLL = "?poll,ppoll"
 
+# A file is opened by open or openat, and looked at by fstat or newfstatat, as the C library
+# chooses: musl's x86-64 start takes the older calls, glibc the newer ones.
+OPENS = ("open", "openat")
+OPEN_ERRORS = ["ENOENT", "EACCES", "EIO", "EMFILE", "ENFILE", "ENOMEM", "ENOSPC", "EROFS", "EDQUOT"]
+
 # The errors each call can really give; "short:N" makes a write take only N bytes, and
 # "EAGAIN+poll:X" finds standard output full, then has the wait for it fail with X, or
 # ("EAGAIN+poll:woken") return without the output being ready.
 ERRORS = {
     "fcntl": ["EBADF"],
     "rt_sigaction": ["EINVAL"],
-    "openat": ["ENOENT", "EACCES", "EIO", "EMFILE", "ENFILE", "ENOMEM", "ENOSPC", "EROFS", "EDQUOT"],
+    "open": OPEN_ERRORS,
+    "openat": OPEN_ERRORS,
+    "fstat": ["EIO"],
     "newfstatat": ["EIO"],
     "ftruncate": ["EIO", "EPERM"],
     "writev": ["EIO", "ENOSPC", "EPIPE", "EAGAIN", "EINTR", "short:1", "short:16",
@@ -116,9 +123,9 @@ def calls_of_the_program(trace_file):
         if not m:
             continue
         name, arguments, result = m.groups()
-        if name == "openat":
+        if name in OPENS:
             files[result] = (arguments.split('"')[1], "O_WRONLY" in arguments)
-        target = files.get(result if name == "openat" else arguments.split(",")[0])
+        target = files.get(result if name in OPENS else arguments.split(",")[0])
         # A coverage build's count files are written by its run-time at exit, not by the program.
         if target and target[0].endswith(".gcda"):
             continue
@@ -130,7 +137,7 @@ def calls_of_the_program(trace_file):
 def expected_message(call):
     """What a run must print when `call` fails: None when the run must go on as if it had not."""
     name, _, _, target = call
-    if name not in ("openat", "newfstatat", "ftruncate") or target[0] == "/dev/null":
+    if name not in (*OPENS, "fstat", "newfstatat", "ftruncate") or target[0] == "/dev/null":
         return None
     path, writing = target
     return output_error(path.encode()) if writing else input_error(path.encode())
@@ -242,11 +249,12 @@ def main():
         for closed, args, output in (([0, 2], ["in.kun"], "in.wyt"), ([0, 1, 2], ["in.kun", "-o", "out.x"], "out.x")):
             fresh()
             launch(folder, args, closed, ["-o", trace])
-            before, _ = calls_of_the_program(trace)
-            first = sum(1 for c in before if c[0] == "openat") + 1
+            before, own = calls_of_the_program(trace)
+            opener = next(c[0] for c in own if c[0] in OPENS)
+            first = sum(1 for c in before if c[0] == opener) + 1
             status, out, err = launch(folder, args, closed,
-                                      ["-o", "/dev/null", "-e", "trace=openat",
-                                       "-e", f"inject=openat:error=ENOENT:when={first}..{first + len(closed) - 1}"])
+                                      ["-o", "/dev/null", "-e", f"trace={opener}",
+                                       "-e", f"inject={opener}:error=ENOENT:when={first}..{first + len(closed) - 1}"])
             runs_done += 1
             printed = b"" if 1 in closed else report(b"in.kun", output.encode())
             files = snapshot(folder)
