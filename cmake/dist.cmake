@@ -8,7 +8,8 @@
 # them, so the same commit gives the same bytes.
 #
 # cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -DARCH=x86_64
-#       -DDEB_ARCH=amd64 -DCOMPILER=cc -DHOMEPAGE=url -P dist.cmake
+#       -DDEB_ARCH=amd64 -DCOMPILER=cc -DHOMEPAGE=url -DPYTHON=python3 -P dist.cmake
+cmake_minimum_required(VERSION 3.20)
 include("${CMAKE_CURRENT_LIST_DIR}/dist-contents.cmake")
 
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
@@ -57,7 +58,7 @@ foreach(tree_component IN ITEMS portable:program .:manuals .:zsh_completion .:do
     )
 endforeach()
 # What the static program takes in, and under which licences: share/doc/kun2wyt/third-party.
-static_libraries("${COMPILER}")
+static_libraries("${ARCH}" "${COMPILER}")
 third_party_notice("${work}/archive/${top}/share/doc/kun2wyt/third-party")
 file(GLOB_RECURSE members LIST_DIRECTORIES false RELATIVE "${work}/archive" "${work}/archive/${top}/*")
 list(SORT members)
@@ -77,7 +78,8 @@ foreach(package IN ITEMS "${deb}" "${rpm}" "${top}.tar.gz")
     endif()
 endforeach()
 
-# The bills of materials, with the checksum of the program as each package holds it.
+# The bills of materials, with the checksum of the program as each package holds it. The
+# packages' program needs the system's C library, of the version their dependency asks.
 file(MAKE_DIRECTORY "${work}/deb" "${work}/rpm")
 execute_process(COMMAND dpkg-deb -x "${work}/${deb}" "${work}/deb" COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND dpkg-deb -f "${work}/${deb}" Depends OUTPUT_VARIABLE deb_depends
@@ -88,9 +90,35 @@ execute_process(COMMAND rpm -qRp "${work}/${rpm}" OUTPUT_VARIABLE rpm_requires C
 string(REGEX MATCHALL "GLIBC_[0-9.]+" glibc_versions "${rpm_requires}")
 list(SORT glibc_versions COMPARE NATURAL)
 list(POP_BACK glibc_versions newest_glibc)
-spdx("${work}/${deb}.spdx.json" "${work}/${deb}" "${work}/deb/usr/bin/kun2wyt" DYNAMIC "${deb_depends}")
-spdx("${work}/${rpm}.spdx.json" "${work}/${rpm}" "${work}/rpm/usr/bin/kun2wyt" DYNAMIC "libc.so.6 (${newest_glibc})")
-spdx("${work}/${top}.tar.gz.spdx.json" "${work}/${top}.tar.gz" "${work}/archive/${top}/bin/kun2wyt" STATIC "")
+set(glibc "glibc||Organization: The GNU C Library project|pkg:generic/glibc|LGPL-2.1-or-later|the system's own")
+set(debian "Organization: Debian")
+foreach(library IN ITEMS musl gcc) # as a package URL writes a version: with '+' escaped
+    string(REPLACE "+" "%2B" ${library}_purl_version "${${library}_version}")
+endforeach()
+set(musl "musl|${musl_version}|${debian}|pkg:deb/debian/${musl_package}@${musl_purl_version}?arch=${musl_arch}|MIT")
+set(gcc "libgcc|${gcc_version}|${debian}|pkg:deb/debian/${gcc_package}@${gcc_purl_version}?arch=${gcc_arch}")
+set(gcc "${gcc}|GPL-3.0-or-later WITH GCC-exception-3.1")
+foreach(kind IN ITEMS deb rpm tgz)
+    if(kind STREQUAL "deb")
+        set(args "${deb}" "pkg:deb/kun2wyt/kun2wyt@${VERSION}?arch=${DEB_ARCH}" "${work}/deb/usr/bin/kun2wyt"
+                 usr/bin/kun2wyt DYNAMIC_LINK "${glibc}|the system's C library, which the package depends on: ${deb_depends}")
+    elseif(kind STREQUAL "rpm")
+        set(args "${rpm}" "pkg:rpm/kun2wyt/kun2wyt@${VERSION}-1?arch=${ARCH}" "${work}/rpm/usr/bin/kun2wyt"
+                 usr/bin/kun2wyt DYNAMIC_LINK "${glibc}|the system's C library, which the package requires: libc.so.6(${newest_glibc})")
+    else()
+        file(SHA256 "${work}/${top}.tar.gz" sum)
+        set(args "${top}.tar.gz" "pkg:generic/kun2wyt@${VERSION}?checksum=sha256:${sum}"
+                 "${work}/archive/${top}/bin/kun2wyt" "${top}/bin/kun2wyt" STATIC_LINK
+                 "${musl}|${musl_origin}|the C library, in the program"
+                 "${gcc}|${gcc_origin}|GCC's run-time library and start files, in the program")
+    endif()
+    list(POP_FRONT args package)
+    execute_process(
+        COMMAND "${PYTHON}" "${SOURCE_DIR}/packaging/spdx.py" "${VERSION}" "${HOMEPAGE}" "${work}/${package}.spdx.json"
+                "${work}/${package}" ${args}
+        COMMAND_ERROR_IS_FATAL ANY
+    )
+endforeach()
 
 foreach(package IN ITEMS "${deb}" "${rpm}" "${top}.tar.gz")
     file(COPY "${work}/${package}" "${work}/${package}.spdx.json" DESTINATION "${OUT}")

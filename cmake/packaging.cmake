@@ -64,17 +64,18 @@ string(CONCAT CPACK_RPM_SPEC_MORE_DEFINE
     "%define clamp_mtime_to_source_date_epoch 1\n"
 )
 
-set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/cpack-staged-times.cmake")
+set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/cpack-staged-files.cmake")
 
 include(CPack)
 
+find_package(Python3 COMPONENTS Interpreter) # for the bills of materials
 set(KUN2WYT_DIST_DIR "${PROJECT_BINARY_DIR}/dist" CACHE PATH "Where the dist target leaves the packages")
 add_custom_target(
     dist
     COMMAND "${CMAKE_COMMAND}" "-DCPACK=${CMAKE_CPACK_COMMAND}" "-DSOURCE_DIR=${PROJECT_SOURCE_DIR}"
             "-DBINARY_DIR=${PROJECT_BINARY_DIR}" "-DOUT=${KUN2WYT_DIST_DIR}" "-DVERSION=${PROJECT_VERSION}"
             "-DARCH=${KUN2WYT_ARCH}" "-DDEB_ARCH=${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}"
-            "-DCOMPILER=${CMAKE_C_COMPILER}" "-DHOMEPAGE=${PROJECT_HOMEPAGE_URL}" -P
+            "-DCOMPILER=${CMAKE_C_COMPILER}" "-DHOMEPAGE=${PROJECT_HOMEPAGE_URL}" "-DPYTHON=${Python3_EXECUTABLE}" -P
             "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
     DEPENDS kun2wyt docs $<$<BOOL:${KUN2WYT_PORTABLE}>:kun2wyt_portable>
     USES_TERMINAL

@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -337,6 +338,9 @@ class as_ordinary_user : public scratch, public testing::WithParamInterface<cli_
 protected:
     void SetUp() override
     {
+        // The cases lay out their own modes; the builder's umask (077, say) must not take away
+        // what they grant the user.
+        umask_ = ::umask(022);
         scratch::SetUp();
         as_ordinary_user_ = true;
         if (::geteuid() == 0) { // the folder is the user's own; what is in it is not
@@ -350,6 +354,7 @@ protected:
                     | fs::perms::others_exec);
             fs::copy_file(program_, program_dir_ / "kun2wyt");
             program_ = (program_dir_ / "kun2wyt").string();
+            fs::permissions(program_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
         }
         std::ofstream(dir_ / "locked.kun") << level_scheme;
         fs::permissions(dir_ / "locked.kun", fs::perms::none);
@@ -377,9 +382,11 @@ protected:
             fs::remove_all(program_dir_);
         }
         scratch::TearDown();
+        ::umask(umask_);
     }
 
     fs::path program_dir_;
+    mode_t umask_ = 0;
 };
 
 TEST_P(as_ordinary_user, status_output_and_files)

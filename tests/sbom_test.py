@@ -2,11 +2,12 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 """Checks the bill of materials beside each package in a dist folder: an SPDX 2.3 document
-with every field that version requires, whose relationships name its own elements, whose
-checksums are those of the package and of the program inside it, and which says how the program
-holds the C library: statically in an archive, dynamically in a .deb or an .rpm.
+that the official schema accepts, whose every package has a supplier and a package URL, whose
+relationships name its own elements, whose checksums are those of the package and of the
+program inside it, and which says how the program holds its C library: musl statically in an
+archive, the system's glibc dynamically in a .deb or an .rpm, with no version of its own.
 
-usage: sbom_test.py DIST_FOLDER
+usage: sbom_test.py DIST_FOLDER    (needs python3-jsonschema)
 """
 import glob
 import hashlib
@@ -18,8 +19,10 @@ import subprocess
 import sys
 import tarfile
 
-REQUIRED = ["spdxVersion", "dataLicense", "SPDXID", "name", "documentNamespace", "creationInfo"]
-PACKAGE_REQUIRED = ["SPDXID", "name", "downloadLocation", "licenseDeclared", "copyrightText"]
+import jsonschema
+
+# SPDX 2.3's JSON schema, as published with the specification (CC-BY-3.0).
+SCHEMA = json.load(open(os.path.join(os.path.dirname(__file__), "spdx-2.3-schema.json")))
 
 
 def program_of(package):
@@ -40,9 +43,8 @@ def check(package, failures):
         failures.append(f"{os.path.basename(package)}: {what}")
 
     doc = json.load(open(package + ".spdx.json"))
-    for field in REQUIRED:
-        if field not in doc:
-            fail(f"no {field}")
+    for error in jsonschema.Draft7Validator(SCHEMA).iter_errors(doc):
+        fail(f"not valid SPDX 2.3: {error.message}")
     if (doc.get("spdxVersion"), doc.get("dataLicense"), doc.get("SPDXID")) != ("SPDX-2.3", "CC0-1.0", "SPDXRef-DOCUMENT"):
         fail("not an SPDX 2.3 document")
     if doc.get("name") != os.path.basename(package):
@@ -52,9 +54,9 @@ def check(package, failures):
         fail(f"creation info {doc['creationInfo']}")
     elements = {p["SPDXID"]: p for p in doc.get("packages", [])}
     for p in elements.values():
-        for field in PACKAGE_REQUIRED:
-            if field not in p:
-                fail(f"{p['SPDXID']} has no {field}")
+        purls = [r for r in p.get("externalRefs", []) if (r["referenceCategory"], r["referenceType"]) == ("PACKAGE-MANAGER", "purl")]
+        if len(purls) != 1 or not purls[0]["referenceLocator"].startswith("pkg:") or p.get("supplier", "NOASSERTION") == "NOASSERTION":
+            fail(f"{p['SPDXID']} lacks a package URL or a supplier")
     relations = {(r["spdxElementId"], r["relationshipType"], r["relatedSpdxElement"]) for r in doc["relationships"]}
     for a, _, b in relations:
         if a not in elements and a != "SPDXRef-DOCUMENT" or b not in elements:
@@ -64,11 +66,19 @@ def check(package, failures):
         fail("the package's checksum is not the package's")
     if sums.get("SPDXRef-Package-kun2wyt") != hashlib.sha256(program_of(package)).hexdigest():
         fail("the program's checksum is not that of the program in the package")
-    link = "STATIC_LINK" if package.endswith(".tar.gz") else "DYNAMIC_LINK"
-    if ("SPDXRef-Package-kun2wyt", link, "SPDXRef-Package-glibc") not in relations:
-        fail(f"no {link} to glibc")
-    if link == "STATIC_LINK" and ("SPDXRef-Package-kun2wyt", link, "SPDXRef-Package-gcc") not in relations:
-        fail("no STATIC_LINK to libgcc")
+    static = package.endswith(".tar.gz")
+    links = {(r[1], r[2]) for r in relations if r[0] == "SPDXRef-Package-kun2wyt" and r[1] != "CONTAINS"}
+    wanted = ({("STATIC_LINK", "SPDXRef-Package-musl"), ("STATIC_LINK", "SPDXRef-Package-libgcc")} if static
+              else {("DYNAMIC_LINK", "SPDXRef-Package-glibc")})
+    if links != wanted:
+        fail(f"the program links {sorted(links)}, not {sorted(wanted)}")
+    if static and not re.fullmatch(r"\d+\.\d+\.\d+-\S+", elements.get("SPDXRef-Package-musl", {}).get("versionInfo", "")):
+        fail("musl without its exact Debian version")
+    if not static and elements.get("SPDXRef-Package-glibc", {}).get("versionInfo", "NOASSERTION") != "NOASSERTION":
+        fail("the system's glibc is given a version")
+    where = "/bin/kun2wyt" if static else " usr/bin/kun2wyt "
+    if where not in elements["SPDXRef-Package-kun2wyt"].get("comment", ""):
+        fail("the program's path is not as the package holds it")
     return doc["documentNamespace"]
 
 
