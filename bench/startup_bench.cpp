@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The kun2wyt authors
 // SPDX-License-Identifier: MIT
 
-// Starts kun2wyt and the floor program alternately, many times each, and reports the median
-// wall time of one run (spawn to exit) of each, their ratio, and each one's peak resident memory.
-// Alternating keeps the machine's drift out of the ratio.
+// Starts kun2wyt and each reference program (the limit, a floor) in turn, many times each, and
+// reports the median wall time of one run (spawn to exit) of each, and kun2wyt's ratio to each.
+// Alternating keeps the machine's drift out of the ratios.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -63,33 +63,44 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::cerr << "usage: startup_bench KUN2WYT FLOOR [RUNS]\n";
+        std::cerr << "usage: startup_bench KUN2WYT REFERENCE... [RUNS]\n";
         return 1;
     }
-    std::string const program = fs::absolute(argv[1]);
-    std::string const floor = fs::absolute(argv[2]);
-    int const runs = argc > 3 ? std::stoi(argv[3]) : 2000;
+    // Programs by path; a last argument that is a number is the count of runs.
+    std::vector<std::string> programs(argv + 1, argv + argc);
+    int runs = 2000;
+    if (programs.back().find_first_not_of("0123456789") == std::string::npos) {
+        runs = std::stoi(programs.back());
+        programs.pop_back();
+    }
+    for (auto& program : programs) {
+        program = fs::absolute(program);
+    }
 
     fs::path const dir = fs::temp_directory_path() / ("kun2wyt-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     fs::current_path(dir);
     std::ofstream("run1.kun") << "511.2 2 +\n";
 
-    std::vector<double> program_us;
-    std::vector<double> floor_us;
+    // kun2wyt derives its output's name; the references are told it.
+    std::vector<std::vector<double>> times(programs.size());
     for (int i = 0; i < runs; ++i) {
-        program_us.push_back(spawn_once({program, "run1.kun"}));
-        floor_us.push_back(spawn_once({floor, "run1.kun", "run1.wyt"}));
+        times[0].push_back(spawn_once({programs[0], "run1.kun"}));
+        for (std::size_t p = 1; p < programs.size(); ++p) {
+            times[p].push_back(spawn_once({programs[p], "run1.kun", "run1.wyt"}));
+        }
     }
     fs::current_path("/");
     fs::remove_all(dir);
 
-    double const p = median(program_us);
-    double const f = median(floor_us);
+    double const k = median(times[0]);
     std::cout << std::fixed << std::setprecision(1) //
               << "runs each:        " << runs << ", alternating\n" //
-              << "kun2wyt per run:  " << p << " us median\n" //
-              << "floor per run:    " << f << " us median\n" //
-              << std::setprecision(3) << "ratio:            " << p / f << " (kun2wyt / floor)\n";
+              << "kun2wyt per run:  " << k << " us median\n";
+    for (std::size_t p = 1; p < programs.size(); ++p) {
+        double const r = median(times[p]);
+        std::cout << std::setprecision(1) << fs::path(programs[p]).filename().string() << " per run: " << r
+                  << " us median; kun2wyt / it: " << std::setprecision(3) << k / r << "\n";
+    }
     return 0;
 }

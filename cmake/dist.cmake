@@ -38,8 +38,11 @@ if(earlier)
     file(REMOVE ${earlier})
 endif()
 
+# The .deb's ar headers record the modes of the files CPack writes before it joins them, which
+# the builder's umask decides: under a fixed umask, every builder's .deb is the same.
 execute_process(
-    COMMAND "${CPACK}" --config "${BINARY_DIR}/CPackConfig.cmake" -G "DEB;RPM" -B "${work}"
+    COMMAND sh -c "umask 022 && exec \"$@\"" cpack "${CPACK}" --config "${BINARY_DIR}/CPackConfig.cmake"
+            -G "DEB;RPM" -B "${work}"
     COMMAND_ERROR_IS_FATAL ANY
 )
 
