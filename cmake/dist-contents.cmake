@@ -8,7 +8,8 @@
 # debian_origin(PREFIX PATH): the Debian package that installed PATH, as PREFIX_package,
 # PREFIX_version and PREFIX_arch, and the source package that holds the code of PATH as
 # PREFIX_source and PREFIX_source_version: the package's Built-Using where it has one (a cross
-# toolchain's package is built from another's source), its Source otherwise.
+# toolchain's package is built from another's source), its Source otherwise. PREFIX_origin says
+# both.
 function(debian_origin prefix path)
     get_filename_component(path "${path}" REALPATH)
     execute_process(COMMAND dpkg-query --search "${path}" OUTPUT_VARIABLE owner
@@ -23,9 +24,9 @@ function(debian_origin prefix path)
     list(GET fields 3 source)
     list(GET fields 4 source_version)
     list(GET fields 5 built_using)
-    set(origin "Debian's source package ${source} ${source_version}")
+    set(origin "${source} ${source_version}")
     if(built_using MATCHES "^([^ ,]+) \\(= ([^)]+)\\)")
-        set(origin "${origin}, built from Debian's source package ${CMAKE_MATCH_1} ${CMAKE_MATCH_2}")
+        set(origin "${origin}, built from ${CMAKE_MATCH_1} ${CMAKE_MATCH_2}")
         set(source "${CMAKE_MATCH_1}")
         set(source_version "${CMAKE_MATCH_2}")
     endif()
@@ -68,12 +69,14 @@ function(third_party_notice folder)
     file(WRITE "${folder}/NOTICE" "\
 bin/kun2wyt is kun2wyt ${VERSION} (MIT licence: ../LICENSE), linked statically with:
 
-- musl ${musl_upstream}, the C library, from Debian's package ${musl_package} ${musl_version}
-  (${musl_arch}), from ${musl_origin}.
+- musl ${musl_upstream}, the C library.
+  Debian package:        ${musl_package} ${musl_version} (${musl_arch})
+  Debian source package: ${musl_origin}
   It is under the MIT licence, with some parts in the public domain, as musl.copyright says.
 
-- GCC's run-time library (libgcc) and start files ${gcc_upstream}, from Debian's package
-  ${gcc_package} ${gcc_version}, from ${gcc_origin}.
+- GCC's run-time library (libgcc) and start files, ${gcc_upstream}.
+  Debian package:        ${gcc_package} ${gcc_version} (${gcc_arch})
+  Debian source package: ${gcc_origin}
   They are under the GNU General Public License, version 3 or later (GPL-3 here), with the GCC
   Runtime Library Exception 3.1 (GCC-exception-3.1 here), which lets a program that a compiler
   has linked with them be conveyed under terms of its own choosing.

@@ -101,27 +101,22 @@ endforeach()
 set(musl "musl|${musl_version}|${debian}|pkg:deb/debian/${musl_package}@${musl_purl_version}?arch=${musl_arch}|MIT")
 set(gcc "libgcc|${gcc_version}|${debian}|pkg:deb/debian/${gcc_package}@${gcc_purl_version}?arch=${gcc_arch}")
 set(gcc "${gcc}|GPL-3.0-or-later WITH GCC-exception-3.1")
-foreach(kind IN ITEMS deb rpm tgz)
-    if(kind STREQUAL "deb")
-        set(args "${deb}" "pkg:deb/kun2wyt/kun2wyt@${VERSION}?arch=${DEB_ARCH}" "${work}/deb/usr/bin/kun2wyt"
-                 usr/bin/kun2wyt DYNAMIC_LINK "${glibc}|the system's C library, which the package depends on: ${deb_depends}")
-    elseif(kind STREQUAL "rpm")
-        set(args "${rpm}" "pkg:rpm/kun2wyt/kun2wyt@${VERSION}-1?arch=${ARCH}" "${work}/rpm/usr/bin/kun2wyt"
-                 usr/bin/kun2wyt DYNAMIC_LINK "${glibc}|the system's C library, which the package requires: libc.so.6(${newest_glibc})")
-    else()
-        file(SHA256 "${work}/${top}.tar.gz" sum)
-        set(args "${top}.tar.gz" "pkg:generic/kun2wyt@${VERSION}?checksum=sha256:${sum}"
-                 "${work}/archive/${top}/bin/kun2wyt" "${top}/bin/kun2wyt" STATIC_LINK
-                 "${musl}|${musl_origin}|the C library, in the program"
-                 "${gcc}|${gcc_origin}|GCC's run-time library and start files, in the program")
-    endif()
-    list(POP_FRONT args package)
+# bill(PACKAGE PURL PROGRAM PATH LINK LIBRARY...): PACKAGE's bill of materials, beside it.
+function(bill package purl program path link)
     execute_process(
         COMMAND "${PYTHON}" "${SOURCE_DIR}/packaging/spdx.py" "${VERSION}" "${HOMEPAGE}" "${work}/${package}.spdx.json"
-                "${work}/${package}" ${args}
+                "${work}/${package}" "${purl}" "${program}" "${path}" ${link} ${ARGN}
         COMMAND_ERROR_IS_FATAL ANY
     )
-endforeach()
+endfunction()
+bill("${deb}" "pkg:deb/kun2wyt/kun2wyt@${VERSION}?arch=${DEB_ARCH}" "${work}/deb/usr/bin/kun2wyt" usr/bin/kun2wyt
+     DYNAMIC_LINK "${glibc}|the system's C library, which the package depends on: ${deb_depends}")
+bill("${rpm}" "pkg:rpm/kun2wyt/kun2wyt@${VERSION}-1?arch=${ARCH}" "${work}/rpm/usr/bin/kun2wyt" usr/bin/kun2wyt
+     DYNAMIC_LINK "${glibc}|the system's C library, which the package requires: libc.so.6(${newest_glibc})")
+file(SHA256 "${work}/${top}.tar.gz" archive_sum)
+bill("${top}.tar.gz" "pkg:generic/kun2wyt@${VERSION}?checksum=sha256:${archive_sum}" "${work}/archive/${top}/bin/kun2wyt"
+     "${top}/bin/kun2wyt" STATIC_LINK "${musl}|Debian source package ${musl_origin}|the C library, in the program"
+     "${gcc}|Debian source package ${gcc_origin}|GCC's run-time library and start files, in the program")
 
 foreach(package IN ITEMS "${deb}" "${rpm}" "${top}.tar.gz")
     file(COPY "${work}/${package}" "${work}/${package}.spdx.json" DESTINATION "${OUT}")

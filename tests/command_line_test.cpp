@@ -354,7 +354,10 @@ protected:
                     | fs::perms::others_exec);
             fs::copy_file(program_, program_dir_ / "kun2wyt");
             program_ = (program_dir_ / "kun2wyt").string();
-            fs::permissions(program_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+            // Readable too: an emulator started through binfmt_misc reads it as the user.
+            fs::permissions(program_,
+                fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read
+                    | fs::perms::others_exec);
         }
         std::ofstream(dir_ / "locked.kun") << level_scheme;
         fs::permissions(dir_ / "locked.kun", fs::perms::none);
