@@ -13,6 +13,5 @@ void _start(void)
 #else
 #error "no exit call written for this processor"
 #endif
-    for (;;) {
-    }
+    __builtin_unreachable();
 }

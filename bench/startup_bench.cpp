@@ -68,7 +68,8 @@ int main(int argc, char** argv)
     }
     // Programs by path; a last argument that is a number is the count of runs.
     std::vector<std::string> programs(argv + 1, argv + argc);
-    int runs = 2000;
+    constexpr int default_runs = 2000;
+    int runs = default_runs;
     if (programs.back().find_first_not_of("0123456789") == std::string::npos) {
         runs = std::stoi(programs.back());
         programs.pop_back();

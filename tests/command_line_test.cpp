@@ -250,7 +250,8 @@ protected:
 
     static constexpr uid_t nobody = 65534;
     // The build's program, or another build of it named in KUN2WYT_PROGRAM (the portable one).
-    std::string program_ = std::getenv("KUN2WYT_PROGRAM") != nullptr ? std::getenv("KUN2WYT_PROGRAM") : KUN2WYT_BINARY;
+    std::string program_
+        = std::getenv("KUN2WYT_PROGRAM") != nullptr ? std::getenv("KUN2WYT_PROGRAM") : KUN2WYT_BINARY;
     fs::path dir_;
     bool as_ordinary_user_ = false;
     rlim_t open_files_ = 0; // the child's limit on open descriptors; 0 leaves it as it is
