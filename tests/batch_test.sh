@@ -16,9 +16,9 @@ PATH="$scratch/bin:$PATH"
 
 readme=$(realpath "$2")
 readme_line() { grep -m1 -e "$1" "$readme" || { echo "README shows no line matching $1" >&2; exit 1; }; }
-pairs_line=$(readme_line '^find data .* uniq ')
-xargs_line=$(readme_line '^find data .* xargs ')
-parallel_line=$(readme_line '^find data .* parallel ')
+pairs_line=$(readme_line '^find -L data .* uniq ')
+xargs_line=$(readme_line '^find -L data .* xargs ')
+parallel_line=$(readme_line '^find -L data .* parallel ')
 make_line=$(readme_line '^make -j')
 makefile=$(sed -n '/^```make$/,/^```$/p' "$readme" | sed '1d;$d')
 [[ -n $makefile ]] || { echo "README shows no Makefile"; exit 1; }
@@ -82,26 +82,48 @@ check() {
 
 count_reports() { grep -a -c '^ Output file: ' || true; }
 
-# Each pipeline runs where README runs it: from the folder above data/.
+# link_inputs FOLDER [FOLDERS]: an input in FOLDER that is a symbolic link to a file kept
+# elsewhere, and with FOLDERS, a link to a folder kept elsewhere that holds an input.
+link_inputs() {
+    local n=${#inputs[@]}
+    mkdir -p "$scratch/store/dir"
+    printf 'level %d\n' "$n" >"$scratch/store/kept.kun"
+    ln -s "$scratch/store/kept.kun" "$1/linked.kun"
+    inputs+=("$1/linked.kun") outputs+=("$1/linked.wyt")
+    if (($# > 1)); then
+        printf 'level %d\n' $((n + 1)) >"$scratch/store/dir/inner.KUN"
+        ln -s ../../store/dir "$1/folder"
+        inputs+=("$1/folder/inner.KUN") outputs+=("$scratch/store/dir/inner.wyt")
+    fi
+}
+
+# Each pipeline runs where README runs it: from the folder above data/, over hostile names
+# and links, or over an empty folder, and must succeed.
 run_pipeline() { # TITLE LINE COUNT KIND...
-    local title=$1 line=$2 count=$3
+    local title=$1 line=$2 count=$3 status=0
     shift 3
-    rm -rf "${scratch:?}/work"
+    rm -rf "${scratch:?}/work" "$scratch/store"
     make_inputs "$scratch/work/data" "$count" "$@"
-    reports=$(cd "$scratch/work" && bash -c "$line" | count_reports)
+    ((count == 0)) || link_inputs "$scratch/work/data" folders
+    reports=$(cd "$scratch/work" && bash -o pipefail -c "$line" | count_reports) || status=$?
+    ((status == 0)) || fail "$title: status $status"
     check "$title" "$reports"
 }
 extra=()
 run_pipeline "find | xargs -P" "$xargs_line" 2100 blank newline dash bytes shell
+run_pipeline "find | xargs -P, no input" "$xargs_line" 0 blank
 extra=("$scratch/work/kun2wyt.log")
 run_pipeline "find | parallel" "$parallel_line" 300 blank newline dash bytes shell
+run_pipeline "find | parallel, no input" "$parallel_line" 0 blank
 extra=()
 
-# make, with the Makefile beside the inputs: every name it can carry is converted, and a
-# second make converts only what is newer than its output.
+# make, with the Makefile beside the inputs: every name it can carry is converted, links
+# included, and a second make converts only what is newer than its output; a folder without
+# inputs is nothing to do.
 rm -rf "${scratch:?}/work"
 folder="$scratch/work"
 make_inputs "$folder" 1500 dash safe
+link_inputs "$folder"
 mkdir "$folder/d.kun" # a folder is no input
 printf '%s\n' "$makefile" >"$folder/Makefile"
 extra=("$folder/Makefile")
@@ -110,6 +132,12 @@ check "make -j" "$reports"
 touch -d '+1 minute' "${inputs[3]}"
 reports=$(cd "$folder" && { bash -c "$make_line" 2>&1 || true; } | count_reports)
 ((reports == 1)) || fail "a second make converted $reports inputs, not the one newer than its output"
+rm -rf "${scratch:?}/work" "$scratch/store"
+make_inputs "$folder" 0 safe
+printf '%s\n' "$makefile" >"$folder/Makefile"
+extra=("$folder/Makefile")
+(cd "$folder" && bash -c "$make_line" >/dev/null) || fail "make over no input failed"
+check "make -j, no input" 0
 
 # A name make cannot carry stops it before it converts anything, with an error that names it
 # ($(shell) gives a newline back as a blank).

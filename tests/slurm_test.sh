@@ -27,7 +27,7 @@ stop() {
 }
 trap stop EXIT
 
-list_line=$(grep -m1 '^find "$PWD/data" .*inputs.list$' "$readme")
+list_line=$(grep -m1 '^find -L "$PWD/data" .*inputs.list$' "$readme")
 job_script=$(sed -n '/^#!\/bin\/bash$/,/^```$/p' "$readme" | sed '$d')
 waiting_sbatch=$(grep -m1 '^sbatch --wait convert.sh' "$readme" | sed 's/ *#.*//')
 show_job=$(grep -m1 '^scontrol show job ID' "$readme" | sed 's/ *#.*//')
@@ -102,6 +102,14 @@ for ((i = 0; i < 336; i++)); do
     printf 'level %d\n' "$i" >"$top/job/data/$stem.$ext"
     inputs+=("$top/job/data/$stem.$ext") outputs+=("$top/job/data/$stem.wyt")
 done
+# An input that is a link to a file kept elsewhere, and a linked folder that holds one.
+mkdir -p "$top/store/dir"
+printf 'level %d\n' ${#inputs[@]} >"$top/store/kept.kun"
+ln -s "$top/store/kept.kun" "$top/job/data/linked.kun"
+inputs+=("$top/job/data/linked.kun") outputs+=("$top/job/data/linked.wyt")
+printf 'level %d\n' ${#inputs[@]} >"$top/store/dir/inner.KUN"
+ln -s ../../store/dir "$top/job/data/folder"
+inputs+=("$top/job/data/folder/inner.KUN") outputs+=("$top/store/dir/inner.wyt")
 cd "$top/job"
 bash -c "$list_line"
 printf '%s\n' "$job_script" >convert.sh
@@ -132,34 +140,54 @@ check() {
             [[ -f ${outputs[i]} && ! -s ${outputs[i]} ]] || fail "$title: ${outputs[i]@Q} is not there, empty"
         fi
     done
-    files=$(find data -type f -printf x | wc -c)
+    files=$(find -L data -type f -printf x | wc -c)
     ((files == ${#inputs[@]} * (1 + converted))) || fail "$title: $files files in data/"
     [[ -z $(find "$top" -name PWNED) ]] || fail "$title: a name ran as a command"
     printf '%s: status %d, tasks %s\n' "$title" "$status" "$states"
     ((failures > failed_before)) || passed=$((passed + 1))
-    find data -name '*.wyt' -delete
+    clean
+}
+clean() {
+    find -L data -name '*.wyt' -exec rm -f {} +
     rm -f slurm-*.out
 }
+# every_task_says FOLDER WHAT: README's grep -l names the output of each of the job's tasks, and
+# each says WHAT.
+every_task_says() {
+    local named
+    named=$(cd "$1" && bash -c "${failed_files//ID/$job}" | wc -l)
+    ((named == ${#tasks[@]})) || fail "grep -l names $named tasks' output, not ${#tasks[@]}"
+    for task in "${tasks[@]}"; do
+        grep -q "^ERROR: .*$2" "$1/slurm-${job}_$task.out" || fail "task $task does not say $2"
+    done
+}
 
-# As written (the script's 100 tasks), and any other evenly spaced range on the command line.
-for array in "" --array=1-7 --array=2-30:4%3; do
+# As written (the script's 100 tasks), and any other evenly spaced ids on the command line.
+for array in "" --array=1-7 --array=2-30:4%3 --array=3,5,7; do
     submit . "$array"
     [[ $status == 0 && $states == *COMPLETED && $states != *FAILED* ]] || fail "${array:-as written}: $output $states"
     check "sbatch ${array:-as written}" 1
 done
 
-# Task ids that are not evenly spaced: every task fails, and so does the wait.
-submit . --array=3,5,12
-[[ $status != 0 && $states == "3 JobState=FAILED" ]] || fail "uneven ids: status $status, $states"
-grep -q '^ERROR: convert.sh needs evenly spaced' slurm-"$job"_3.out || fail "uneven ids: no message"
-check "sbatch --array=3,5,12 fails" 0
+# Task ids that are not evenly spaced (0, 2, 3, 6): the task without a share of its own
+# fails, and so do the job and the wait.
+submit . --array=0-2:2,3,6
+[[ $status != 0 && $states == "3 JobState=COMPLETED 1 JobState=FAILED" ]] || fail "uneven ids: status $status, $states"
+grep -q '^ERROR: task 3: convert.sh needs evenly spaced' slurm-"$job"_3.out || fail "uneven ids: no message"
+clean
+passed=$((passed + 1))
 
-# Submitted from a folder without inputs.list: every task fails.
-mkdir elsewhere && cp convert.sh elsewhere/
+# Submitted from a folder without inputs.list, or with an empty one: every task fails, saying so.
+mkdir elsewhere empty && cp convert.sh elsewhere/ && cp convert.sh empty/ && : >empty/inputs.list
+tasks=(0 1 2 3)
 submit elsewhere --array=0-3
 [[ $status != 0 && $states == "4 JobState=FAILED" ]] || fail "no list: status $status, $states"
-rm -rf elsewhere
-check "sbatch without inputs.list fails" 0
+every_task_says elsewhere "cannot read .*inputs.list"
+submit empty --array=0-3
+[[ $status != 0 && $states == "4 JobState=FAILED" ]] || fail "empty list: status $status, $states"
+every_task_says empty "inputs.list names no input"
+rm -rf elsewhere empty
+check "sbatch without inputs.list, or with an empty one, fails" 0
 
 # An input gone between listing and converting: its task fails, and README's greps find it.
 mapfile -d '' listed <inputs.list
@@ -169,12 +197,11 @@ submit . --array=0-9
 mv "$top/gone" "$gone"
 [[ $status == 1 && $states == "9 JobState=COMPLETED 1 JobState=FAILED" ]] || fail "a gone input: status $status, $states"
 [[ $(bash -c "${failed_files//ID/$job}") == "slurm-${job}_7.out" ]] || fail "grep -l does not name task 7's output"
-[[ $(bash -c "${failed_inputs//ID/$job}") == "ERROR: cannot open input file $gone for reading..." ]] ||
+[[ $(bash -c "${failed_inputs//ID/$job}") == "ERROR: cannot open input file $gone for reading..."$'\n'"ERROR: not converted: $gone" ]] ||
     fail "grep -h does not name the input: $(bash -c "${failed_inputs//ID/$job}")"
-files=$(find data -name '*.wyt' -printf x | wc -c)
+files=$(find -L data -name '*.wyt' -printf x | wc -c)
 ((files == ${#inputs[@]} - 1)) || fail "a gone input: $files outputs"
-find data -name '*.wyt' -delete
-rm -f slurm-*.out
+clean
 passed=$((passed + 1))
 
 printf '%d passed, %d failed\n' "$passed" "$failures"
