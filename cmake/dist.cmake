@@ -50,7 +50,7 @@ execute_process(
 # folder, packed by GNU tar in name order with fixed owners, modes and times. It holds files
 # only, no folders: unpacked into an existing tree (~/.local), it adds its files and leaves the
 # folders that are there as they are, symbolic links, modes and times alike.
-foreach(tree_component IN ITEMS portable:program .:manuals .:zsh_completion .:docs .:license)
+foreach(tree_component IN ITEMS portable:program .:manuals .:zsh_completion .:docs .:license .:examples)
     string(REPLACE ":" ";" tree_component "${tree_component}")
     list(GET tree_component 0 tree)
     list(GET tree_component 1 component)
@@ -63,8 +63,28 @@ endforeach()
 # What the static program takes in, and under which licences: share/doc/kun2wyt/third-party.
 static_libraries("${ARCH}" "${COMPILER}")
 third_party_notice("${work}/archive/${top}/share/doc/kun2wyt/third-party")
+# Its uninstall: the script, and the list of its files and their folders, which the script
+# removes once they are empty (an unpacked archive cannot tell which folders were there before).
+set(doc "${work}/archive/${top}/share/doc/kun2wyt")
+configure_file("${SOURCE_DIR}/packaging/uninstall.sh" "${doc}/uninstall.sh" COPYONLY)
+file(TOUCH "${doc}/files")
 file(GLOB_RECURSE members LIST_DIRECTORIES false RELATIVE "${work}/archive" "${work}/archive/${top}/*")
 list(SORT members)
+set(entries "")
+set(folders "")
+foreach(member IN LISTS members)
+    string(REPLACE "${top}/" "" member "${member}")
+    string(APPEND entries "${member}\n")
+    get_filename_component(folder "${member}" DIRECTORY)
+    while(NOT folder STREQUAL "")
+        list(APPEND folders "${folder}/")
+        get_filename_component(folder "${folder}" DIRECTORY)
+    endwhile()
+endforeach()
+list(REMOVE_DUPLICATES folders)
+list(SORT folders)
+list(JOIN folders "\n" folders)
+file(WRITE "${doc}/files" "${entries}${folders}\n")
 list(JOIN members "\n" members)
 file(WRITE "${work}/archive.list" "${members}\n")
 execute_process(

@@ -11,10 +11,26 @@
 #                  install from source carry them
 # debian_docs      the copyright file and changelog in Debian's formats
 # rpm_license      the licence where RPM-based systems keep licences
+# examples         the example input, as every package and a plain install carry it
+# uninstall        the uninstall script and the list of what a plain install put where
 include(GNUInstallDirs)
 
 set(KUN2WYT_MAINTAINER "kun2wyt maintainers <maintainers@users.noreply.c-seed-0cc01bab.example>")
 set(doc_dir "${CMAKE_INSTALL_DATAROOTDIR}/doc/kun2wyt")
+# Folders made by an install are readable and searchable by all, whatever the installer's umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                                WORLD_READ WORLD_EXECUTE)
+
+# Before any file: which of the folders below are not there yet (cmake/install-list.cmake).
+set(completions "${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions")
+set(fish_completions "${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d")
+set(zsh_completions "${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions")
+set(folders "${CMAKE_INSTALL_BINDIR}" "${CMAKE_INSTALL_MANDIR}/man1" "${completions}" "${fish_completions}"
+            "${zsh_completions}" "${doc_dir}/examples")
+install(CODE "set(kun2wyt_folders \"${folders}\")
+set(kun2wyt_binary_dir \"${PROJECT_BINARY_DIR}\")
+set(kun2wyt_doc_dir \"${doc_dir}\")" COMPONENT uninstall)
+install(SCRIPT cmake/install-list.cmake COMPONENT uninstall)
 
 # Distributions keep man pages and changelogs compressed; gzip -n leaves out the name and time
 # that would make two builds differ.
@@ -42,16 +58,9 @@ add_custom_target(docs ALL DEPENDS "${man_page}" "${package_docs}/changelog.gz")
 install(TARGETS kun2wyt RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT program)
 
 install(FILES "${man_page}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT manuals)
-install(
-    FILES completion/kun2wyt.bash
-    DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions"
-    RENAME kun2wyt
-    COMPONENT manuals
-)
-install(FILES completion/kun2wyt.fish DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d"
-        COMPONENT manuals)
-install(FILES completion/kun2wyt.zsh DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions"
-        RENAME _kun2wyt COMPONENT zsh_completion)
+install(FILES completion/kun2wyt.bash DESTINATION "${completions}" RENAME kun2wyt COMPONENT manuals)
+install(FILES completion/kun2wyt.fish DESTINATION "${fish_completions}" COMPONENT manuals)
+install(FILES completion/kun2wyt.zsh DESTINATION "${zsh_completions}" RENAME _kun2wyt COMPONENT zsh_completion)
 install(FILES completion/kun2wyt.zsh DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions"
         RENAME _kun2wyt COMPONENT zsh_debian EXCLUDE_FROM_ALL)
 
@@ -61,3 +70,8 @@ install(FILES "${package_docs}/copyright" "${package_docs}/changelog.gz" DESTINA
         COMPONENT debian_docs EXCLUDE_FROM_ALL)
 install(FILES LICENSES/MIT.txt DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/licenses/kun2wyt" RENAME LICENSE
         COMPONENT rpm_license EXCLUDE_FROM_ALL)
+install(FILES examples/run1.kun DESTINATION "${doc_dir}/examples" COMPONENT examples)
+
+# Last: the uninstall script, and the list of all this install put where, beside it.
+install(FILES packaging/uninstall.sh DESTINATION "${doc_dir}" COMPONENT uninstall)
+install(SCRIPT cmake/install-list.cmake COMPONENT uninstall)

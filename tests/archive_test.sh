@@ -5,10 +5,12 @@
 # whose ~/.local already holds things: bin and share are symbolic links, share is private, and
 # other programs live there. Unpacking must leave every folder that was there as it was (link,
 # mode and time; a folder that gains a file may only show that it changed now), the program
-# must run from PATH, and the uninstall must take away exactly the files that the archive put.
-# usage: archive_test.sh ARCHIVE README EXAMPLE   (as root: it runs the user's part as nobody)
+# must run from PATH on the shipped example, each shell must find its completion (zsh with
+# README's line), and the uninstall, without the archive, must take away exactly the files and
+# folders that the archive put there and keep a file of the user's own among them.
+# usage: archive_test.sh ARCHIVE README   (as root: it runs the user's part as nobody)
 set -euo pipefail
-archive=$(realpath "$1") readme=$(realpath "$2") example=$(realpath "$3")
+archive=$(realpath "$1") readme=$(realpath "$2")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 chmod 755 "$scratch"
@@ -16,21 +18,23 @@ chmod 755 "$scratch"
 readme_line() { grep -m1 -e "$1" "$readme" || { echo "README shows no line matching $1" >&2; exit 1; }; }
 install_line=$(readme_line '^mkdir -p ~/.local && tar ')
 path_line=$(readme_line '^export PATH="$HOME/.local/bin')
-uninstall_line=$(readme_line '^tar -tzf ')
+run_line=$(readme_line '^kun2wyt ~/.local/share/doc/kun2wyt/examples/')
+uninstall_line=$(readme_line '^sh ~/.local/share/doc/kun2wyt/uninstall.sh$')
+zsh_line=$(readme_line '^fpath=(~/.local/share/zsh/site-functions' | sed 's/ *#.*//')
 # README names the x86-64 archive; the lines are the same for another machine's.
 name=$(basename "$archive")
 shown=$(grep -o -m1 'kun2wyt-[0-9.]*-linux-[a-z0-9_]*\.tar\.gz' <<<"$install_line")
-[[ ${shown%-linux-*} == "${name%-linux-*}" && $uninstall_line == *" $shown "* ]] ||
-    { echo "README names another archive than $name"; exit 1; }
-install_line=${install_line//$shown/$name} uninstall_line=${uninstall_line//$shown/$name}
+[[ ${shown%-linux-*} == "${name%-linux-*}" ]] || { echo "README names another archive than $name"; exit 1; }
+install_line=${install_line//$shown/$name}
 
 home="$scratch/home"
 mkdir -p "$home/.local/lib" "$home/dotfiles/bin" "$home/dotfiles/share/man/man1"
 ln -s "$home/dotfiles/bin" "$home/.local/bin"
 ln -s ../dotfiles/share "$home/.local/share"
 echo 'other program' >"$home/dotfiles/bin/other"
+echo 'other page' >"$home/dotfiles/share/man/man1/other.1"
 chmod 700 "$home/dotfiles/share" "$home/.local/lib"
-cp "$archive" "$example" "$home/"
+cp "$archive" "$home/"
 find "$home" -exec touch -h -d '2020-01-01 00:00' {} +
 chown -R nobody:nogroup "$home"
 
@@ -41,7 +45,8 @@ started=$(date +%s)
 sleep 1
 
 as_user() { setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$home" PATH=/usr/bin:/bin bash -euc "$1"; }
-as_user "cd ~ && $install_line && $path_line && kun2wyt run1.kun && test -f run1.wyt && test ! -s run1.wyt"
+# One line each, as typed at a prompt (README's lines end in comments); bash -e stops at a failure.
+as_user "cd ~"$'\n'"$install_line"$'\n'"$path_line"$'\n'"$run_line"$'\n'"test -f run1.wyt && test ! -s run1.wyt"
 
 failed=0
 after=$(tree)
@@ -54,9 +59,28 @@ done <<<"$before"
 [[ -x $home/dotfiles/bin/kun2wyt && -f $home/dotfiles/share/man/man1/kun2wyt.1.gz ]] ||
     { echo "FAIL the program and its man page are not where the links lead"; failed=1; }
 
-as_user "cd ~ && $uninstall_line"
-files() { grep -v -E ' d [0-9]+ ' <<<"$1" | cut -d' ' -f1,2,3,5; }
-[[ $(files "$(tree)") == "$(files "$before")" ]] || { echo "FAIL the uninstall left or took other files:"; diff <(files "$before") <(files "$(tree)"); failed=1; }
+# Each shell, as it starts with no configuration of the user's but README's line for zsh, finds
+# kun2wyt's completion (bash through bash-completion, as Debian's ~/.bashrc turns it on).
+cp /etc/skel/.bashrc "$home/.bashrc" && printf '%s\n' "$zsh_line" >"$home/.zshrc" && chown nobody "$home/.bashrc" "$home/.zshrc"
+for shell in bash zsh fish; do
+    [[ $shell != bash || -f /usr/share/bash-completion/bash_completion ]] && command -v "$shell" >/dev/null ||
+        { echo "($shell or its completion is not installed: not tried)"; continue; }
+    case $shell in
+    bash) found=$(as_user "$path_line"$'\n'"bash -i -c '__load_completion kun2wyt && complete -p kun2wyt' 2>/dev/null") || true ;;
+    zsh) found=$(as_user "$path_line"$'\n'"zsh -i -c 'print -r -- \$_comps[kun2wyt]' 2>/dev/null") || true ;;
+    fish) found=$(as_user "$path_line"$'\n'"fish -c 'complete -C \"kun2wyt run1.kun -\"'" | cut -f1 | paste -sd ' ') || true ;;
+    esac
+    [[ $found == *_kun2wyt* || $found == *-o* ]] || { echo "FAIL $shell does not find the completion: $found"; failed=1; }
+done
+# What the shells keep of their own (histories, caches, variables) is no part of the install.
+rm -rf "$home"/.bashrc "$home"/.bash_history "$home"/.zshrc "$home"/.zcompdump* "$home"/.config "$home"/.cache
+
+# The uninstall keeps a file of the user's own, and the folder that holds it.
+as_user "echo mine >~/.local/share/doc/kun2wyt/notes && cd /tmp && $uninstall_line" || { echo "FAIL the uninstall failed"; failed=1; }
+[[ -f $home/dotfiles/share/doc/kun2wyt/notes ]] || { echo "FAIL the uninstall took the user's own file"; failed=1; }
+rm "$home/dotfiles/share/doc/kun2wyt/notes" && rmdir "$home/dotfiles/share/doc/kun2wyt" "$home/dotfiles/share/doc"
+kept() { cut -d' ' -f1,2,3,5 <<<"$1"; } # all but the times
+[[ $(kept "$(tree)") == "$(kept "$before")" ]] || { echo "FAIL the uninstall left or took other files or folders:"; diff <(kept "$before") <(kept "$(tree)"); failed=1; }
 
 ((failed == 0)) && echo "archive: unpacked, run and removed without touching what was there"
 exit "$failed"
