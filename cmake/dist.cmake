@@ -11,6 +11,7 @@
 #       -DDEB_ARCH=amd64 -DCOMPILER=cc -DHOMEPAGE=url -DPYTHON=python3 -P dist.cmake
 cmake_minimum_required(VERSION 3.20)
 include("${CMAKE_CURRENT_LIST_DIR}/dist-contents.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/source-release.cmake")
 
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(epoch "$ENV{SOURCE_DATE_EPOCH}")
@@ -33,7 +34,11 @@ file(MAKE_DIRECTORY "${work}" "${OUT}")
 set(deb "kun2wyt_${VERSION}_${DEB_ARCH}.deb")
 set(rpm "kun2wyt-${VERSION}-1.${ARCH}.rpm")
 set(top "kun2wyt-${VERSION}-linux-${ARCH}")
+set(source "kun2wyt-${VERSION}.tar.gz")
 file(GLOB earlier "${OUT}/kun2wyt_*_${DEB_ARCH}.deb*" "${OUT}/kun2wyt-*.${ARCH}.rpm*" "${OUT}/kun2wyt-*-linux-${ARCH}.tar.gz*")
+file(GLOB earlier_sources "${OUT}/kun2wyt-*.tar.gz*")
+list(FILTER earlier_sources INCLUDE REGEX "/kun2wyt-[0-9.]+\\.tar\\.gz(\\.spdx\\.json)?$")
+list(APPEND earlier ${earlier_sources})
 if(earlier)
     file(REMOVE ${earlier})
 endif()
@@ -95,6 +100,9 @@ execute_process(
     COMMAND_ERROR_IS_FATAL ANY
 )
 
+# The source release, the same for every machine the packages are made for.
+source_release("${work}/${source}")
+
 foreach(package IN ITEMS "${deb}" "${rpm}" "${top}.tar.gz")
     if(NOT EXISTS "${work}/${package}")
         message(FATAL_ERROR "${package} was not made")
@@ -137,8 +145,10 @@ file(SHA256 "${work}/${top}.tar.gz" archive_sum)
 bill("${top}.tar.gz" "pkg:generic/kun2wyt@${VERSION}?checksum=sha256:${archive_sum}" "${work}/archive/${top}/bin/kun2wyt"
      "${top}/bin/kun2wyt" STATIC_LINK "${musl}|Debian source package ${musl_origin}|the C library, in the program"
      "${gcc}|Debian source package ${gcc_origin}|GCC's run-time library and start files, in the program")
+file(SHA256 "${work}/${source}" source_sum)
+bill("${source}" "pkg:generic/kun2wyt@${VERSION}?checksum=sha256:${source_sum}" - - SOURCE)
 
-foreach(package IN ITEMS "${deb}" "${rpm}" "${top}.tar.gz")
+foreach(package IN ITEMS "${deb}" "${rpm}" "${top}.tar.gz" "${source}")
     file(COPY "${work}/${package}" "${work}/${package}.spdx.json" DESTINATION "${OUT}")
 endforeach()
 file(GLOB made LIST_DIRECTORIES false RELATIVE "${OUT}" "${OUT}/*.deb*" "${OUT}/*.rpm*" "${OUT}/*.tar.gz*")

@@ -10,6 +10,7 @@ usage: spdx.py VERSION HOMEPAGE OUT PACKAGE PACKAGE_PURL PROGRAM PROGRAM_PATH LI
   PROGRAM is the program as the package holds it, at PROGRAM_PATH inside the package;
   LINK is STATIC_LINK or DYNAMIC_LINK; each LIBRARY is
   name|version|supplier|purl|licence|source|comment, version empty where there is none.
+  For the source release: PROGRAM and PROGRAM_PATH are -, LINK is SOURCE, and no LIBRARY.
 """
 import hashlib
 import json
@@ -50,7 +51,7 @@ def library(fields):
 
 def main(version, homepage, out, package_file, package_purl, program, program_path, link, *libraries):
     name = os.path.basename(package_file)
-    package_sum, program_sum = sha256(package_file), sha256(program)
+    package_sum = sha256(package_file)
     created = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"])))
     held = [library(fields) for fields in libraries]
     doc = {
@@ -62,22 +63,25 @@ def main(version, homepage, out, package_file, package_purl, program, program_pa
         "creationInfo": {"created": created,
                          "creators": [f"Organization: {AUTHORS}", "Tool: kun2wyt packaging/spdx.py"]},
         "documentDescribes": ["SPDXRef-Package-file"],
-        "packages": [
-            ours("SPDXRef-Package-file", version, package_sum, package_purl, homepage, packageFileName=name),
+        "packages": [ours("SPDXRef-Package-file", version, package_sum, package_purl, homepage,
+                          packageFileName=name, **({"primaryPackagePurpose": "SOURCE"} if link == "SOURCE" else {}))],
+        "relationships": [{"spdxElementId": "SPDXRef-DOCUMENT", "relationshipType": "DESCRIBES",
+                           "relatedSpdxElement": "SPDXRef-Package-file"}],
+    }
+    if link != "SOURCE":
+        program_sum = sha256(program)
+        doc["packages"] += [
             ours("SPDXRef-Package-kun2wyt", version, program_sum,
                  f"pkg:generic/kun2wyt@{version}?checksum=sha256:{program_sum}", homepage,
                  primaryPackagePurpose="APPLICATION") | {"comment": f"the program, {program_path} in the package"},
             *held,
-        ],
-        "relationships": [
-            {"spdxElementId": "SPDXRef-DOCUMENT", "relationshipType": "DESCRIBES",
-             "relatedSpdxElement": "SPDXRef-Package-file"},
+        ]
+        doc["relationships"] += [
             {"spdxElementId": "SPDXRef-Package-file", "relationshipType": "CONTAINS",
              "relatedSpdxElement": "SPDXRef-Package-kun2wyt"},
             *({"spdxElementId": "SPDXRef-Package-kun2wyt", "relationshipType": link,
                "relatedSpdxElement": p["SPDXID"]} for p in held),
-        ],
-    }
+        ]
     with open(out, "w", encoding="utf-8") as f:
         json.dump(doc, f, indent=2, ensure_ascii=False)
         f.write("\n")

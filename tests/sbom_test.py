@@ -5,7 +5,8 @@
 that the official schema accepts, whose every package has a supplier and a package URL, whose
 relationships name its own elements, whose checksums are those of the package and of the
 program inside it, and which says how the program holds its C library: musl statically in an
-archive, the system's glibc dynamically in a .deb or an .rpm, with no version of its own.
+archive, the system's glibc dynamically in a .deb or an .rpm, with no version of its own. The
+source release's describes the release alone.
 
 usage: sbom_test.py DIST_FOLDER    (needs python3-jsonschema)
 """
@@ -64,6 +65,10 @@ def check(package, failures):
     sums = {p: e["checksums"][0]["checksumValue"] for p, e in elements.items() if e.get("checksums")}
     if sums.get("SPDXRef-Package-file") != hashlib.sha256(open(package, "rb").read()).hexdigest():
         fail("the package's checksum is not the package's")
+    if re.fullmatch(r"kun2wyt-[0-9.]+\.tar\.gz", os.path.basename(package)):
+        if set(elements) != {"SPDXRef-Package-file"} or elements["SPDXRef-Package-file"].get("primaryPackagePurpose") != "SOURCE":
+            fail("the source release's document describes more than the release, or not as source")
+        return doc["documentNamespace"]
     if sums.get("SPDXRef-Package-kun2wyt") != hashlib.sha256(program_of(package)).hexdigest():
         fail("the program's checksum is not that of the program in the package")
     static = package.endswith(".tar.gz")
