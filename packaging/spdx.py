@@ -88,6 +88,6 @@ def main(version, homepage, out, package_file, package_purl, program, program_pa
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 10:
+    if len(sys.argv) < 9:
         sys.exit(__doc__)
     main(*sys.argv[1:])
