@@ -55,7 +55,7 @@ execute_process(
 # folder, packed by GNU tar in name order with fixed owners, modes and times. It holds files
 # only, no folders: unpacked into an existing tree (~/.local), it adds its files and leaves the
 # folders that are there as they are, symbolic links, modes and times alike.
-foreach(tree_component IN ITEMS portable:program .:manuals .:zsh_completion .:docs .:license .:examples)
+foreach(tree_component IN ITEMS portable:program .:manuals .:zsh_completion .:docs .:license .:examples .:modulefile)
     string(REPLACE ":" ";" tree_component "${tree_component}")
     list(GET tree_component 0 tree)
     list(GET tree_component 1 component)

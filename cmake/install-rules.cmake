@@ -12,6 +12,8 @@
 # debian_docs      the copyright file and changelog in Debian's formats
 # rpm_license      the licence where RPM-based systems keep licences
 # examples         the example input, as every package and a plain install carry it
+# modulefile       the modulefile for environment modules and Lmod, as the archive and a plain
+#                  install carry it
 # uninstall        the uninstall script and the list of what a plain install put where
 include(GNUInstallDirs)
 
@@ -26,7 +28,7 @@ set(completions "${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions")
 set(fish_completions "${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d")
 set(zsh_completions "${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions")
 set(folders "${CMAKE_INSTALL_BINDIR}" "${CMAKE_INSTALL_MANDIR}/man1" "${completions}" "${fish_completions}"
-            "${zsh_completions}" "${doc_dir}/examples")
+            "${zsh_completions}" "${doc_dir}/examples" "${CMAKE_INSTALL_DATAROOTDIR}/modulefiles/kun2wyt")
 install(CODE "set(kun2wyt_folders \"${folders}\")
 set(kun2wyt_binary_dir \"${PROJECT_BINARY_DIR}\")
 set(kun2wyt_doc_dir \"${doc_dir}\")" COMPONENT uninstall)
@@ -71,6 +73,9 @@ install(FILES "${package_docs}/copyright" "${package_docs}/changelog.gz" DESTINA
 install(FILES LICENSES/MIT.txt DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/licenses/kun2wyt" RENAME LICENSE
         COMPONENT rpm_license EXCLUDE_FROM_ALL)
 install(FILES examples/run1.kun DESTINATION "${doc_dir}/examples" COMPONENT examples)
+configure_file(packaging/modulefile.in "${PROJECT_BINARY_DIR}/modulefile" @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/modulefile" DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/modulefiles/kun2wyt"
+        RENAME "${PROJECT_VERSION}" COMPONENT modulefile)
 
 # Last: the uninstall script, and the list of all this install put where, beside it.
 install(FILES packaging/uninstall.sh DESTINATION "${doc_dir}" COMPONENT uninstall)
