@@ -31,14 +31,14 @@ cp "$archive" "$scratch/"
 printf 'level 1\n' >"$scratch/run1.kun"
 
 run() { # MANPATH XDG_DATA_DIRS (a dash for unset): loads, checks, unloads; prints what failed
-    unshare --mount bash -c '
+    env -i HOME="$scratch" PATH=/usr/local/bin:/usr/bin:/bin unshare --mount bash -c '
         set -u
         mount --bind "$1" /opt
         cd /tmp
         source "$2" >/dev/null
         [[ $5 == - ]] && unset MANPATH || export MANPATH=$5
         [[ $6 == - ]] && unset XDG_DATA_DIRS || export XDG_DATA_DIRS=$6
-        own() { env | grep -v -E "^(LOADEDMODULES|_LMFILES_|MODULEPATH|MODULEPATH_ROOT|MODULESHOME|MODULES_[A-Z_]*|__MODULES_[A-Z_]*|_ModuleTable[0-9_]*_|__LMOD_[A-Z_]*|LMOD_[A-Z_]*|BASH_FUNC_[a-z_]*%%|OLDPWD|_)=" | sort; }
+        own() { env | grep -v -E "^(LOADEDMODULES|_LMFILES_|MODULEPATH|MODULEPATH_ROOT|MODULESHOME|MODULES_[A-Z_]*|__MODULES_[A-Z_]*|_ModuleTable[A-Za-z0-9_]*|__LMOD_[A-Z_]*|LMOD_[A-Z_]*|BASH_FUNC_[a-z_]*%%|OLDPWD|_)=" | sort; }
         before=$(own)
         cd "$1" && eval "$3" >/dev/null && cd /tmp
         eval "$4"

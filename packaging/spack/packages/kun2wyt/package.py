@@ -1,0 +1,35 @@
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
+
+import os
+
+from spack.package import *
+
+
+class Kun2wyt(CMakePackage):
+    """Front end of the .kun to .wyt nuclear level-scheme converter: checks that a .kun file
+    opens for reading, settles the name of the .wyt output file, creates it empty and reports
+    both names. Quiet and fast to start, for batch runs over thousands of files."""
+
+    homepage = "https://c-seed-0cc01bab.example/kun2wyt"
+    url = "https://c-seed-0cc01bab.example/kun2wyt/releases/kun2wyt-1.2.0.tar.gz"
+
+    license("MIT")
+
+    version("1.2.0", sha256="4ac8a77e7276c068ae6c441377ca829764cfeea873e0066ffb30a6d5df31d865")
+
+    depends_on("cmake@3.20:", type="build")
+
+    def cmake_args(self):
+        # The tests and warnings as errors are for kun2wyt's developers.
+        return [self.define("KUN2WYT_DEVELOPER_MODE", False)]
+
+    @run_after("install")
+    @on_package_attributes(run_tests=True)
+    def check_example(self):
+        """Runs the installed program on the example input that it ships."""
+        example = join_path(self.prefix.share.doc.kun2wyt.examples, "run1.kun")
+        with working_dir(self.stage.path):
+            report = Executable(self.prefix.bin.kun2wyt)(example, "-o", "run1.wyt", output=str)
+        if "Output file: run1.wyt" not in report or os.path.getsize(join_path(self.stage.path, "run1.wyt")):
+            raise InstallError(f"kun2wyt did not convert its example: {report}")
