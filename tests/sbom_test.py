@@ -22,7 +22,7 @@ import tarfile
 
 import jsonschema
 
-# SPDX 2.3's JSON schema, as published with the specification (CC-BY-3.0).
+# SPDX 2.3's official JSON schema, as the SPDX project publishes it (CC-BY-3.0).
 SCHEMA = json.load(open(os.path.join(os.path.dirname(__file__), "spdx-2.3-schema.json")))
 
 
