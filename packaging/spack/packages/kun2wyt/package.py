@@ -16,7 +16,7 @@ class Kun2wyt(CMakePackage):
 
     license("MIT")
 
-    version("1.2.0", sha256="4ac8a77e7276c068ae6c441377ca829764cfeea873e0066ffb30a6d5df31d865")
+    version("1.2.0", sha256="9f9c4b939aba4ce410b8169ccae7f2c99946452d108e13cecb7ca87120011f8f")
 
     depends_on("cmake@3.20:", type="build")
 
