@@ -55,15 +55,15 @@ execute_process(
 # folder, packed by GNU tar in name order with fixed owners, modes and times. It holds files
 # only, no folders: unpacked into an existing tree (~/.local), it adds its files and leaves the
 # folders that are there as they are, symbolic links, modes and times alike.
-foreach(tree_component IN ITEMS portable:program .:manuals .:zsh_completion .:docs .:license .:examples .:modulefile)
-    string(REPLACE ":" ";" tree_component "${tree_component}")
-    list(GET tree_component 0 tree)
-    list(GET tree_component 1 component)
+function(install_into_archive tree component)
     execute_process(
-        COMMAND "${CMAKE_COMMAND}" --install "${BINARY_DIR}/${tree}" --component ${component} --strip
-                --prefix "${work}/archive/${top}"
+        COMMAND "${CMAKE_COMMAND}" --install "${tree}" --component ${component} --strip --prefix "${work}/archive/${top}"
         OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY
     )
+endfunction()
+install_into_archive("${BINARY_DIR}/portable" program) # the musl build (cmake/portable.cmake)
+foreach(component IN ITEMS manuals zsh_completion docs license examples modulefile)
+    install_into_archive("${BINARY_DIR}" ${component})
 endforeach()
 # What the static program takes in, and under which licences: share/doc/kun2wyt/third-party.
 static_libraries("${ARCH}" "${COMPILER}")
@@ -73,14 +73,11 @@ third_party_notice("${work}/archive/${top}/share/doc/kun2wyt/third-party")
 set(doc "${work}/archive/${top}/share/doc/kun2wyt")
 configure_file("${SOURCE_DIR}/packaging/uninstall.sh" "${doc}/uninstall.sh" COPYONLY)
 file(TOUCH "${doc}/files")
-file(GLOB_RECURSE members LIST_DIRECTORIES false RELATIVE "${work}/archive" "${work}/archive/${top}/*")
-list(SORT members)
-set(entries "")
+file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${work}/archive/${top}" "${work}/archive/${top}/*")
+list(SORT files)
 set(folders "")
-foreach(member IN LISTS members)
-    string(REPLACE "${top}/" "" member "${member}")
-    string(APPEND entries "${member}\n")
-    get_filename_component(folder "${member}" DIRECTORY)
+foreach(file IN LISTS files)
+    get_filename_component(folder "${file}" DIRECTORY)
     while(NOT folder STREQUAL "")
         list(APPEND folders "${folder}/")
         get_filename_component(folder "${folder}" DIRECTORY)
@@ -88,8 +85,10 @@ foreach(member IN LISTS members)
 endforeach()
 list(REMOVE_DUPLICATES folders)
 list(SORT folders)
+list(JOIN files "\n" entries)
 list(JOIN folders "\n" folders)
-file(WRITE "${doc}/files" "${entries}${folders}\n")
+file(WRITE "${doc}/files" "${entries}\n${folders}\n")
+list(TRANSFORM files PREPEND "${top}/" OUTPUT_VARIABLE members)
 list(JOIN members "\n" members)
 file(WRITE "${work}/archive.list" "${members}\n")
 execute_process(
