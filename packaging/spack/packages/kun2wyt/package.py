@@ -16,7 +16,7 @@ class Kun2wyt(CMakePackage):
 
     license("MIT")
 
-    version("1.2.0", sha256="9f9c4b939aba4ce410b8169ccae7f2c99946452d108e13cecb7ca87120011f8f")
+    version("1.2.0", sha256="b583dddc6c91fd7c8d32d3577966832d297e5d20de0850eae98c6790264213f4")
 
     depends_on("cmake@3.20:", type="build")
 
