@@ -16,7 +16,7 @@ class Kun2wyt(CMakePackage):
 
     license("MIT")
 
-    version("1.2.0", sha256="b583dddc6c91fd7c8d32d3577966832d297e5d20de0850eae98c6790264213f4")
+    version("1.2.0", sha256="18093af7f763cb3d9f33cf73686dbd5ea9f18b17f616e920a180e16da2eef75a")
 
     depends_on("cmake@3.20:", type="build")
 
