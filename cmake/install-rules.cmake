@@ -17,7 +17,6 @@
 # uninstall        the uninstall script and the list of what a plain install put where
 include(GNUInstallDirs)
 
-set(KUN2WYT_MAINTAINER "kun2wyt maintainers <maintainers@users.noreply.c-seed-0cc01bab.example>")
 set(doc_dir "${CMAKE_INSTALL_DATAROOTDIR}/doc/kun2wyt")
 # Folders made by an install are readable and searchable by all, whatever the installer's umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
@@ -34,8 +33,8 @@ set(kun2wyt_binary_dir \"${PROJECT_BINARY_DIR}\")
 set(kun2wyt_doc_dir \"${doc_dir}\")" COMPONENT uninstall)
 install(SCRIPT cmake/install-list.cmake COMPONENT uninstall)
 
-# Distributions keep man pages and changelogs compressed; gzip -n leaves out the name and time
-# that would make two builds differ.
+# Distributions keep man pages compressed; gzip -n leaves out the name and time that would make
+# two builds differ.
 find_program(GZIP gzip REQUIRED)
 set(man_page "${PROJECT_BINARY_DIR}/kun2wyt.1.gz")
 add_custom_command(
@@ -44,18 +43,7 @@ add_custom_command(
     DEPENDS docs/kun2wyt.1
     VERBATIM
 )
-set(package_docs "${PROJECT_BINARY_DIR}/package-docs")
-add_custom_command(
-    OUTPUT "${package_docs}/changelog.gz" "${package_docs}/rpm-changelog" "${package_docs}/copyright"
-    COMMAND "${CMAKE_COMMAND}" -E make_directory "${package_docs}"
-    COMMAND "${CMAKE_COMMAND}" "-DCHANGELOG=${PROJECT_SOURCE_DIR}/CHANGELOG.md"
-            "-DLICENSE=${PROJECT_SOURCE_DIR}/LICENSES/MIT.txt" "-DMAINTAINER=${KUN2WYT_MAINTAINER}"
-            "-DHOMEPAGE=${PROJECT_HOMEPAGE_URL}" "-DOUT=${package_docs}" -P
-            "${PROJECT_SOURCE_DIR}/cmake/package-docs.cmake"
-    DEPENDS CHANGELOG.md LICENSES/MIT.txt cmake/package-docs.cmake
-    VERBATIM
-)
-add_custom_target(docs ALL DEPENDS "${man_page}" "${package_docs}/changelog.gz")
+add_custom_target(man_page ALL DEPENDS "${man_page}")
 
 install(TARGETS kun2wyt RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT program)
 
@@ -68,6 +56,15 @@ install(FILES completion/kun2wyt.zsh DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/z
 
 install(FILES README.md CHANGELOG.md DESTINATION "${doc_dir}" COMPONENT docs)
 install(FILES LICENSES/MIT.txt DESTINATION "${doc_dir}" RENAME LICENSE COMPONENT license)
+# The packages' own texts, written when a package takes them in (its changelog, in Debian's or
+# RPM's form, and Debian's copyright file): a plain install needs neither them nor Python.
+find_package(Python3 COMPONENTS Interpreter)
+set(package_docs "${PROJECT_BINARY_DIR}/package-docs")
+foreach(component IN ITEMS debian_docs rpm_license)
+    install(CODE "execute_process(COMMAND \"${Python3_EXECUTABLE}\" \"${PROJECT_SOURCE_DIR}/packaging/generate.py\" docs
+                                          \"${package_docs}\" COMMAND_ERROR_IS_FATAL ANY)"
+            COMPONENT ${component} EXCLUDE_FROM_ALL)
+endforeach()
 install(FILES "${package_docs}/copyright" "${package_docs}/changelog.gz" DESTINATION "${doc_dir}"
         COMPONENT debian_docs EXCLUDE_FROM_ALL)
 install(FILES LICENSES/MIT.txt DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/licenses/kun2wyt" RENAME LICENSE

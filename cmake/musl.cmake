@@ -1,16 +1,12 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# Building against musl with Debian's own tools (musl-dev, or musl-dev:arm64 for aarch64) and the
-# g++ named by the toolchain file that includes this one. musl's static start is a few thousand
-# instructions; glibc's spends most of a run picking string functions, with cpuid instructions
-# that trap to the hypervisor on a virtual machine.
-#
-# musl ships a C compiler's specs only, and puts its headers before libstdc++'s, which then
-# cannot #include_next the C headers. So every compile leaves out the standard folders
-# (-nostdinc) and names them in libstdc++'s order: libstdc++'s own, GCC's, then musl's. Nothing
-# of libstdc++ is linked: the program takes only headers from it. The link names musl's start
-# files and C library and GCC's run-time library itself, so no glibc file can slip in.
+# Building against musl with Debian's musl-dev (musl-dev:arm64 for aarch64) and the g++ that the
+# including toolchain file names: musl's static start is a few thousand instructions; glibc's
+# picks string functions with cpuid, which traps to the hypervisor on a virtual machine.
+# musl's headers would come before libstdc++'s, which then cannot #include_next them, so every
+# compile names the folders itself (-nostdinc): libstdc++'s, GCC's, then musl's. Only headers of
+# libstdc++ are used; the link names musl's start files and C library and libgcc, no glibc file.
 #
 # With CMAKE_SYSTEM_PROCESSOR, CMAKE_C_COMPILER and CMAKE_CXX_COMPILER set.
 set(CMAKE_SYSTEM_NAME Linux)

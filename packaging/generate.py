@@ -1,0 +1,317 @@
+#!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
+"""Writes every text the packages carry or come with that is made rather than written by hand,
+from the project's own data: packaging/metadata.json, CHANGELOG.md, the licence, and what the
+build and Debian's package database say. CMake calls it; it only writes.
+
+  generate.py docs OUT
+      OUT/changelog.gz (Debian's format), OUT/rpm-changelog, OUT/copyright (DEP-5)
+  generate.py archive TREE TOP COMPILER
+      in the unpacked archive TREE/TOP: share/doc/kun2wyt/third-party (the notice of what its
+      static program holds, with the licences) and share/doc/kun2wyt/files (what the
+      uninstall removes); TREE/archive.list, the members for tar
+  generate.py dist WORK OUT VERSION ARCH COMPILER
+      each package of WORK's bill of materials (PACKAGE.spdx.json, SPDX 2.3), the packages and
+      their bills copied into OUT, and OUT/SHA256SUMS over all there; times from SOURCE_DATE_EPOCH
+"""
+import datetime
+import hashlib
+import io
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tarfile
+import textwrap
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+META = json.loads((ROOT / "packaging/metadata.json").read_text())
+
+
+def run(*command):
+    return subprocess.run(command, check=True, capture_output=True, text=True).stdout.strip()
+
+
+def sha256(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+# ---- changelogs and copyright -------------------------------------------------------------
+
+def changelog(text):
+    """CHANGELOG.md's releases, newest first: (version, date, ["Section: item", ...])."""
+    releases, section, item = [], "", None
+    for line in text.splitlines() + [""]:
+        heading = re.fullmatch(r"## \[([^]]+)\] - (\d+)-(\d+)-(\d+)", line)
+        more = re.fullmatch(r"  +(.+)", line)
+        if more and item is not None:
+            item += " " + more[1]
+            continue
+        if item is not None:
+            releases[-1][2].append(f"{section}: {item}")
+            item = None
+        if heading:
+            releases.append((heading[1], datetime.date(*map(int, heading.group(2, 3, 4))), []))
+        elif line.startswith("### "):
+            section = line[4:]
+        elif line.startswith("- ") and releases:
+            item = line[2:]
+    return releases
+
+
+def wrap(text, width, first, rest):
+    """TEXT's words in lines of at most WIDTH columns, the first after FIRST, the others after
+    REST. A ';' counts as eleven columns, as it did when the packages' changelogs were first
+    filled: their lines stay where they broke."""
+    words = text.split()
+    lines = [first + words[0]]
+    for word in words[1:]:
+        if len((lines[-1] + " " + word).replace(";", "<semicolon>")) > width:
+            lines.append(rest + word)
+        else:
+            lines[-1] += " " + word
+    return "".join(line + "\n" for line in lines)
+
+
+def changelogs(text, maintainer):
+    """The changelog in Debian's format and in RPM's, from CHANGELOG.md's TEXT."""
+    releases = changelog(text)
+    if not releases:
+        sys.exit("CHANGELOG.md names no version")
+    # Debian orders a changelog by time: releases of one day get an hour each, the oldest 00.
+    hours, previous = {}, None
+    for version, date, _ in reversed(releases):
+        hours[version] = hours[previous[0]] + 1 if previous and previous[1] == date else 0
+        previous = (version, date)
+    debian = rpm = ""
+    for version, date, items in releases:
+        debian += f"{META['name']} ({version}) unstable; urgency=medium\n\n"
+        rpm += f"* {date:%a %b %d %Y} {maintainer} - {version}-1\n"
+        for item in items:
+            debian += wrap(item, 80, "  * ", "    ")
+            rpm += wrap(item, 80, "- ", "  ")
+        debian += f"\n -- {maintainer}  {date:%a, %d %b %Y} {hours[version]:02}:00:00 +0000\n\n"
+        rpm += "\n"
+    return debian.strip() + "\n", rpm.strip() + "\n"
+
+
+def docs(out):
+    out = Path(out)
+    out.mkdir(parents=True, exist_ok=True)
+    maintainer = META["maintainer"]
+    debian, rpm = changelogs((ROOT / "CHANGELOG.md").read_text(), maintainer)
+    # Debian keeps changelogs compressed; -n leaves out the name and time.
+    (out / "changelog").write_text(debian)
+    run("gzip", "-9", "-n", "-f", str(out / "changelog"))
+    (out / "rpm-changelog").write_text(rpm)
+    # The licence, its title and copyright lines apart, as a DEP-5 License paragraph.
+    kept = [l for l in (ROOT / META["licence_file"]).read_text().splitlines()
+            if not l.startswith("Copyright") and l != "MIT License"]
+    paragraphs = [" ".join(p.split()) for p in "\n".join(kept).split("\n\n") if p.strip()]
+    licence = " .\n".join(wrap(p, 79, " ", " ") for p in paragraphs)
+    (out / "copyright").write_text(
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+        f"Upstream-Name: {META['name']}\nUpstream-Contact: {maintainer}\nSource: {META['homepage']}\n\n"
+        f"Files: *\nCopyright: 2026 {META['authors']}\nLicense: {META['licence']}\n\n"
+        f"License: {META['licence']}\n{licence}")
+
+
+# ---- what the portable archive's static program holds ---------------------------------------
+
+def debian_origin(path):
+    """The Debian package that installed PATH, and the source package that holds its code: the
+    package's Built-Using where it has one (a cross toolchain's package is built from another's
+    source), its Source otherwise."""
+    package = run("dpkg-query", "--search", os.path.realpath(path)).split(": ")[0]
+    fields = run("dpkg-query", "--show", "--showformat=${Package}|${Version}|${Architecture}|"
+                 "${source:Package}|${source:Version}|${Built-Using}", package).split("|")
+    found = dict(zip(["package", "version", "arch", "source", "source_version"], fields))
+    found["origin"] = f"{found['source']} {found['source_version']}"
+    built_from = re.match(r"([^ ,]+) \(= ([^)]+)\)", fields[5])
+    if built_from:
+        found["origin"] += f", built from {built_from[1]} {built_from[2]}"
+        found["source"], found["source_version"] = built_from.groups()
+    return found
+
+
+def static_libraries(arch, compiler):
+    """musl, the C library, and GCC's run-time library and start files, from the packages that
+    the musl toolchain file links them from."""
+    musl = debian_origin(f"/usr/lib/{arch}-linux-musl/libc.a")
+    gcc = debian_origin(run(compiler, "-print-libgcc-file-name"))
+    musl["upstream"] = re.sub(r"-[^-]*$", "", musl["version"])
+    gcc["upstream"] = run(compiler, "-dumpfullversion")
+    return musl, gcc
+
+
+NOTICE = """\
+bin/kun2wyt is kun2wyt {version} (MIT licence: ../LICENSE), linked statically with:
+
+- musl {musl[upstream]}, the C library.
+  Debian package:        {musl[package]} {musl[version]} ({musl[arch]})
+  Debian source package: {musl[origin]}
+  It is under the MIT licence, with some parts in the public domain, as musl.copyright says.
+
+- GCC's run-time library (libgcc) and start files, {gcc[upstream]}.
+  Debian package:        {gcc[package]} {gcc[version]} ({gcc[arch]})
+  Debian source package: {gcc[origin]}
+  They are under the GNU General Public License, version 3 or later (GPL-3 here), with the GCC
+  Runtime Library Exception 3.1 (GCC-exception-3.1 here), which lets a program that a compiler
+  has linked with them be conveyed under terms of its own choosing.
+
+Nothing else is linked in: no part of the C++ run-time library, and nothing under the GNU Lesser
+General Public License. The source of both libraries, as they were built, is Debian's source
+packages named above (apt-get source {musl[source]}={musl[source_version]} {gcc[source]}={gcc[source_version]} on a Debian
+system with deb-src entries, or from Debian's archive of past packages). kun2wyt's own source,
+of this version as of every other, is at {homepage}.
+"""
+
+
+def archive(tree, top, compiler):
+    _, version, _, arch = top.split("-", 3)  # kun2wyt-VERSION-linux-ARCH
+    root = Path(tree) / top
+    doc = root / "share/doc/kun2wyt"
+    third = doc / "third-party"
+    third.mkdir(parents=True, exist_ok=True)
+    musl, gcc = static_libraries(arch, compiler)
+    shutil.copyfile(f"/usr/share/doc/{musl['package']}/copyright", third / "musl.copyright")
+    shutil.copyfile("/usr/share/common-licenses/GPL-3", third / "GPL-3")
+    # The exception's text, as GCC's Debian copyright file holds it.
+    found = re.search(r"GCC RUNTIME LIBRARY EXCEPTION.*?requirements of the license of GCC\.\n",
+                      Path(f"/usr/share/doc/{gcc['package']}/copyright").read_text(), re.S)
+    if not found:
+        sys.exit(f"no GCC Runtime Library Exception in {gcc['package']}'s copyright file")
+    (third / "GCC-exception-3.1").write_text(found[0])
+    (third / "NOTICE").write_text(NOTICE.format(version=version, musl=musl, gcc=gcc, homepage=META["homepage"]))
+    # The uninstall's list: every file, then every folder, which it removes once empty (an
+    # unpacked archive cannot tell which folders were there before).
+    (doc / "files").touch()
+    files = sorted(str(p.relative_to(root)) for p in root.rglob("*") if not p.is_dir() or p.is_symlink())
+    folders = sorted({str(parent) + "/" for f in files for parent in Path(f).parents if str(parent) != "."})
+    (doc / "files").write_text("\n".join(files) + "\n" + "\n".join(folders) + "\n")
+    (Path(tree) / "archive.list").write_text("".join(f"{top}/{f}\n" for f in files))
+
+
+# ---- bills of materials and checksums ---------------------------------------------------------
+
+def purl(locator):
+    return [{"referenceCategory": "PACKAGE-MANAGER", "referenceType": "purl", "referenceLocator": locator}]
+
+
+def ours(spdx_id, version, sum_, locator, **more):
+    return {"SPDXID": spdx_id, "name": META["name"], "versionInfo": version, **more,
+            "supplier": f"Organization: {META['authors']}", "downloadLocation": "NOASSERTION",
+            "homepage": META["homepage"], "filesAnalyzed": False,
+            "checksums": [{"algorithm": "SHA256", "checksumValue": sum_}], "licenseConcluded": "NOASSERTION",
+            "licenseDeclared": META["licence"], "copyrightText": f"Copyright (c) 2026 {META['authors']}",
+            "externalRefs": purl(locator)}
+
+
+def library(name, version, supplier, locator, licence, source, comment):
+    package = {"SPDXID": f"SPDXRef-Package-{name}", "name": name} | ({"versionInfo": version} if version else {})
+    return package | {"supplier": supplier, "downloadLocation": "NOASSERTION", "sourceInfo": source,
+                      "filesAnalyzed": False, "licenseConcluded": "NOASSERTION", "licenseDeclared": licence,
+                      "copyrightText": "NOASSERTION", "comment": comment, "externalRefs": purl(locator)}
+
+
+def debian_library(name, found, licence, comment):
+    locator = f"pkg:deb/debian/{found['package']}@{found['version'].replace('+', '%2B')}?arch={found['arch']}"
+    return library(name, found["version"], "Organization: Debian", locator, licence,
+                   f"Debian source package {found['origin']}", comment)
+
+
+def glibc(comment):
+    return library("glibc", "", "Organization: The GNU C Library project", "pkg:generic/glibc", "LGPL-2.1-or-later",
+                   "the system's own", f"the system's C library, which the package {comment}")
+
+
+def bill(package, version, locator, program=None, path=None, link=None, libraries=()):
+    """PACKAGE's bill of materials, beside it: the package, the program in it at PATH, and the
+    libraries the program holds (STATIC_LINK) or needs (DYNAMIC_LINK). Its namespace comes from
+    the package's checksum, so the same package always gets the same document."""
+    name, package_sum = os.path.basename(package), sha256(package)
+    created = datetime.datetime.fromtimestamp(int(os.environ["SOURCE_DATE_EPOCH"]), datetime.timezone.utc)
+    purpose = {"primaryPackagePurpose": "SOURCE"} if program is None else {}
+    doc = {
+        "spdxVersion": "SPDX-2.3", "dataLicense": "CC0-1.0", "SPDXID": "SPDXRef-DOCUMENT", "name": name,
+        "documentNamespace": f"{META['homepage']}/spdx/{name}-{package_sum}",
+        "creationInfo": {"created": f"{created:%Y-%m-%dT%H:%M:%SZ}",
+                         "creators": [f"Organization: {META['authors']}", "Tool: kun2wyt packaging/spdx.py"]},
+        "documentDescribes": ["SPDXRef-Package-file"],
+        "packages": [ours("SPDXRef-Package-file", version, package_sum, locator, packageFileName=name, **purpose)],
+        "relationships": [{"spdxElementId": "SPDXRef-DOCUMENT", "relationshipType": "DESCRIBES",
+                           "relatedSpdxElement": "SPDXRef-Package-file"}],
+    }
+    if program is not None:
+        program_sum = hashlib.sha256(program).hexdigest()
+        doc["packages"] += [
+            ours("SPDXRef-Package-kun2wyt", version, program_sum, f"pkg:generic/kun2wyt@{version}?checksum=sha256:{program_sum}",
+                 primaryPackagePurpose="APPLICATION") | {"comment": f"the program, {path} in the package"},
+            *libraries]
+        doc["relationships"] += [
+            {"spdxElementId": "SPDXRef-Package-file", "relationshipType": "CONTAINS",
+             "relatedSpdxElement": "SPDXRef-Package-kun2wyt"},
+            *({"spdxElementId": "SPDXRef-Package-kun2wyt", "relationshipType": link,
+               "relatedSpdxElement": p["SPDXID"]} for p in libraries)]
+    with open(f"{package}.spdx.json", "w", encoding="utf-8") as f:
+        json.dump(doc, f, indent=2, ensure_ascii=False)
+        f.write("\n")
+
+
+def packed_program(package):
+    """The bytes of the program as PACKAGE holds it, and its path there."""
+    if package.endswith(".deb"):
+        tar = subprocess.run(["dpkg-deb", "--fsys-tarfile", package], capture_output=True, check=True).stdout
+        return tarfile.open(fileobj=io.BytesIO(tar)).extractfile("./usr/bin/kun2wyt").read(), "usr/bin/kun2wyt"
+    if package.endswith(".rpm"):
+        cpio = subprocess.run(f"rpm2cpio '{package}' | cpio -i --quiet --to-stdout ./usr/bin/kun2wyt",
+                              shell=True, capture_output=True, check=True)
+        return cpio.stdout, "usr/bin/kun2wyt"
+    with tarfile.open(package) as archive:
+        path = next(m for m in archive.getnames() if m.endswith("/bin/kun2wyt"))
+        return archive.extractfile(path).read(), path
+
+
+def dist(work, out, version, arch, compiler):
+    deb_arch = META["architectures"][arch]
+    deb, rpm = f"{work}/kun2wyt_{version}_{deb_arch}.deb", f"{work}/kun2wyt-{version}-1.{arch}.rpm"
+    tgz, source = f"{work}/kun2wyt-{version}-linux-{arch}.tar.gz", f"{work}/kun2wyt-{version}.tar.gz"
+    made = [deb, rpm, tgz, source]
+    for package in made:
+        if not os.path.exists(package):
+            sys.exit(f"{os.path.basename(package)} was not made")
+    depends = run("dpkg-deb", "-f", deb, "Depends")
+    newest = max(re.findall(r"GLIBC_([0-9.]+)", run("rpm", "-qRp", rpm)), key=lambda v: [int(n) for n in v.split(".")])
+    bill(deb, version, f"pkg:deb/kun2wyt/kun2wyt@{version}?arch={deb_arch}", *packed_program(deb), "DYNAMIC_LINK",
+         [glibc(f"depends on: {depends}")])
+    bill(rpm, version, f"pkg:rpm/kun2wyt/kun2wyt@{version}-1?arch={arch}", *packed_program(rpm), "DYNAMIC_LINK",
+         [glibc(f"requires: libc.so.6(GLIBC_{newest})")])
+    musl, gcc = static_libraries(arch, compiler)
+    bill(tgz, version, f"pkg:generic/kun2wyt@{version}?checksum=sha256:{sha256(tgz)}", *packed_program(tgz),
+         "STATIC_LINK", [debian_library("musl", musl, "MIT", "the C library, in the program"),
+                         debian_library("libgcc", gcc, "GPL-3.0-or-later WITH GCC-exception-3.1",
+                                        "GCC's run-time library and start files, in the program")])
+    bill(source, version, f"pkg:generic/kun2wyt@{version}?checksum=sha256:{sha256(source)}")
+    # In place of this machine's earlier packages, and of any source release.
+    mine = rf"kun2wyt(_.*_{deb_arch}\.deb|-.*\.{arch}\.rpm|-.*-linux-{arch}\.tar\.gz|-[^-]+\.tar\.gz)(\.spdx\.json)?"
+    for earlier in Path(out).iterdir():
+        if re.fullmatch(mine, earlier.name):
+            earlier.unlink()
+    for package in made:
+        shutil.copyfile(package, Path(out) / os.path.basename(package))
+        shutil.copyfile(f"{package}.spdx.json", Path(out) / f"{os.path.basename(package)}.spdx.json")
+    names = sorted(p.name for p in Path(out).iterdir() if re.search(r"\.(deb|rpm|tar\.gz)(\.spdx\.json)?$", p.name))
+    sums = "".join(f"{sha256(Path(out) / name)}  {name}\n" for name in names)
+    (Path(out) / "SHA256SUMS").write_text(sums)
+    print(f"SOURCE_DATE_EPOCH={os.environ['SOURCE_DATE_EPOCH']}\n{sums}", end="")
+
+
+if __name__ == "__main__":
+    commands = {"docs": (docs, 1), "archive": (archive, 3), "dist": (dist, 5)}
+    if len(sys.argv) < 2 or sys.argv[1] not in commands or len(sys.argv) != commands[sys.argv[1]][1] + 2:
+        sys.exit(__doc__)
+    commands[sys.argv[1]][0](*sys.argv[2:])
