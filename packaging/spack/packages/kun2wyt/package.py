@@ -7,9 +7,10 @@ from spack.package import *
 
 
 class Kun2wyt(CMakePackage):
-    """Front end of the .kun to .wyt nuclear level-scheme converter: checks that a .kun file
-    opens for reading, settles the name of the .wyt output file, creates it empty and reports
-    both names. Quiet and fast to start, for batch runs over thousands of files."""
+    """Front end of the .kun to .wyt level-scheme converter: checks that a .kun nuclear
+    level-scheme file opens for reading, settles the name of the .wyt output file, creates it
+    empty and reports both names. Quiet and fast to start, for batch runs over thousands of
+    files."""
 
     homepage = "https://c-seed-0cc01bab.example/kun2wyt"
     url = "https://c-seed-0cc01bab.example/kun2wyt/releases/kun2wyt-1.2.0.tar.gz"

@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
+"""The packages' changelogs as packaging/generate.py writes them from CHANGELOG.md entries, and
+the hand-written texts that repeat packaging/metadata.json's facts or the version (README, the
+man page, CHANGELOG.md, the Spack recipe) agreeing with them.
+
+usage: packaging_test.py VERSION    (the version CMake builds, project(VERSION))
+"""
+import re
+import sys
+import unittest
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "packaging"))
+import generate  # noqa: E402
+
+VERSION = sys.argv.pop(1) if len(sys.argv) > 1 else None
+M = "M <m@example.org>"
+LONG = "word " * 17 + "end"  # wraps once, at 80 columns, behind either marker
+
+# (CHANGELOG.md, the Debian changelog, the RPM changelog)
+CHANGELOGS = [
+    ("## [1.0.0] - 2026-03-02\n### Added\n- One thing.\n",
+     "kun2wyt (1.0.0) unstable; urgency=medium\n\n  * Added: One thing.\n\n -- M <m@example.org>  Mon, 02 Mar 2026 00:00:00 +0000\n",
+     "* Mon Mar 02 2026 M <m@example.org> - 1.0.0-1\n- Added: One thing.\n"),
+    # continuation lines join the item; a long item wraps at 80 columns
+    (f"## [1.0.0] - 2026-03-02\n### Fixed\n- {LONG[:39]}\n  {LONG[40:]}\n",
+     f"kun2wyt (1.0.0) unstable; urgency=medium\n\n  * Fixed: {' '.join(LONG.split()[:14])}\n    {' '.join(LONG.split()[14:])}\n\n"
+     " -- M <m@example.org>  Mon, 02 Mar 2026 00:00:00 +0000\n",
+     f"* Mon Mar 02 2026 M <m@example.org> - 1.0.0-1\n- Fixed: {' '.join(LONG.split()[:14])}\n  {' '.join(LONG.split()[14:])}\n"),
+    # two releases on one day: the older at 00:00, the newer an hour later; text before the
+    # first release, and an [Unreleased] entry, are no release
+    ("# Changelog\n- not an item\n## [Unreleased]\n- not yet\n## [1.1.0] - 2026-03-02\n### Added\n- B.\n\n"
+     "## [1.0.0] - 2026-03-02\n### Added\n- A.\n",
+     "kun2wyt (1.1.0) unstable; urgency=medium\n\n  * Added: B.\n\n -- M <m@example.org>  Mon, 02 Mar 2026 01:00:00 +0000\n\n"
+     "kun2wyt (1.0.0) unstable; urgency=medium\n\n  * Added: A.\n\n -- M <m@example.org>  Mon, 02 Mar 2026 00:00:00 +0000\n",
+     "* Mon Mar 02 2026 M <m@example.org> - 1.1.0-1\n- Added: B.\n\n* Mon Mar 02 2026 M <m@example.org> - 1.0.0-1\n- Added: A.\n"),
+]
+
+
+class Changelogs(unittest.TestCase):
+    def test_rows(self):
+        for markdown, debian, rpm in CHANGELOGS:
+            with self.subTest(markdown=markdown):
+                self.assertEqual(generate.changelogs(markdown, M), (debian, rpm))
+
+
+class Agreement(unittest.TestCase):
+    meta = generate.META
+
+    def test_man_page_names_the_summary_and_version(self):
+        page = (ROOT / "docs/kun2wyt.1").read_text().replace("\\-", "-")
+        self.assertIn(f"kun2wyt - {self.meta['summary']}\n", page)
+        self.assertRegex(page, rf'\n\.TH KUN2WYT 1 "\d{{4}}-\d\d-\d\d" "kun2wyt {re.escape(VERSION)}" ')
+
+    def test_changelog_newest_release_is_the_version(self):
+        released = re.findall(r"^## \[(\d[^]]*)\] - \d{4}-\d\d-\d\d$", (ROOT / "CHANGELOG.md").read_text(), re.M)
+        self.assertEqual(released[0], VERSION)
+
+    def test_readme_names_homepage_licence_and_version(self):
+        readme = (ROOT / "README.md").read_text()
+        self.assertIn(f"{self.meta['homepage']}/issues", readme)
+        self.assertIn(f"under the {self.meta['licence']} licence", readme)
+        commands = re.findall(r"^(?:sudo |mkdir |eb |module load |bash tests/).*kun2wyt[-_/](\d+(?:\.\d+)+)",
+                              readme, re.M)
+        self.assertTrue(commands)
+        self.assertEqual(set(commands), {VERSION})
+
+    def test_spack_recipe_says_what_the_metadata_says(self):
+        recipe = (ROOT / "packaging/spack/packages/kun2wyt/package.py").read_text()
+        summary = self.meta["summary"][0].upper() + self.meta["summary"][1:]
+        self.assertIn(f'"""{summary}', recipe)
+        self.assertIn(f'homepage = "{self.meta["homepage"]}"', recipe)
+        self.assertIn(f'license("{self.meta["licence"]}")', recipe)
+
+
+if __name__ == "__main__":
+    unittest.main()
