@@ -169,13 +169,18 @@ for array in "" --array=1-7 --array=2-30:4%3 --array=3,5,7; do
     check "sbatch ${array:-as written}" 1
 done
 
-# Task ids that are not evenly spaced (0, 2, 3, 6): the task without a share of its own
-# fails, and so do the job and the wait.
-submit . --array=0-2:2,3,6
-[[ $status != 0 && $states == "3 JobState=COMPLETED 1 JobState=FAILED" ]] || fail "uneven ids: status $status, $states"
-grep -q '^ERROR: task 3: convert.sh needs evenly spaced' slurm-"$job"_3.out || fail "uneven ids: no message"
-clean
-passed=$((passed + 1))
+# Task ids that are not evenly spaced: task 3 has no share of its own, its offset being off the
+# step (0, 2, 3, 6) or a multiple of it past the number of tasks (0, 1, 3). It fails, and so do
+# the job and the wait.
+for row in "0-2:2,3,6 3" "0,1,3 2"; do
+    read -r ids completed <<<"$row"
+    submit . --array="$ids"
+    [[ $status != 0 && $states == "$completed JobState=COMPLETED 1 JobState=FAILED" ]] ||
+        fail "uneven ids $ids: status $status, $states"
+    grep -q '^ERROR: task 3: convert.sh needs evenly spaced' slurm-"$job"_3.out || fail "uneven ids $ids: no message"
+    clean
+    passed=$((passed + 1))
+done
 
 # Submitted from a folder without inputs.list, or with an empty one: every task fails, saying so.
 mkdir elsewhere empty && cp convert.sh elsewhere/ && cp convert.sh empty/ && : >empty/inputs.list
