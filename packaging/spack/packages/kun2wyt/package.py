@@ -17,7 +17,7 @@ class Kun2wyt(CMakePackage):
 
     license("MIT")
 
-    version("1.2.0", sha256="5e6fea017051537f10db7db59e96bb3b8e6247ac18d185b759194925e4169684")
+    version("1.2.0", sha256="18093af7f763cb3d9f33cf73686dbd5ea9f18b17f616e920a180e16da2eef75a")
 
     depends_on("cmake@3.20:", type="build")
 
