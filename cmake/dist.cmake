@@ -3,14 +3,31 @@
 #
 # Makes the .deb, the .rpm and the portable archive for one architecture, and the source
 # release, and has packaging/generate.py write their texts, bills of materials and SHA256SUMS
-# into OUT. Every time in them is the commit's, and nothing of the machine that built them, so
-# the same commit gives the same bytes.
+# into OUT. Nothing of the machine that built them is in them, so the same commit gives the same
+# bytes, and a release the same bytes from its release commit and any after it that leaves its
+# files alone.
 #
 # cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -DARCH=x86_64
-#       -DCOMPILER=cc -DPYTHON=python3 "-DCOMPONENTS=program;manuals;..." -P dist.cmake
+#       -DCOMPILER=cc -DPYTHON=python3 "-DCOMPONENTS=program;manuals;..." -DALLOW_DIRTY=OFF -P dist.cmake
 cmake_minimum_required(VERSION 3.20)
+# What is packaged is what is committed, unless told otherwise (and then the version says so).
+if(NOT ALLOW_DIRTY AND EXISTS "${SOURCE_DIR}/.git")
+    execute_process(COMMAND git status --porcelain --untracked-files=no WORKING_DIRECTORY "${SOURCE_DIR}"
+                    OUTPUT_VARIABLE changed COMMAND_ERROR_IS_FATAL ANY)
+    if(changed)
+        message(FATAL_ERROR "uncommitted changes to tracked files:\n${changed}Commit them, or configure with "
+                            "-DKUN2WYT_ALLOW_DIRTY=ON for packages whose version says that they may hold them.")
+    endif()
+endif()
+# Every time in a release is its date in CHANGELOG.md; in a development build, its commit's.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH}) # for cpack, rpmbuild, tar and the bills of materials alike
-    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY "${SOURCE_DIR}" OUTPUT_VARIABLE epoch
+    file(STRINGS "${SOURCE_DIR}/CHANGELOG.md" released REGEX "^## \\[${VERSION}\\] - [0-9-]+$")
+    string(REGEX REPLACE ".* - " "" released "${released}")
+    set(epoch_of git log -1 --format=%ct)
+    if(released)
+        set(epoch_of date -u -d "${released}" +%s)
+    endif()
+    execute_process(COMMAND ${epoch_of} WORKING_DIRECTORY "${SOURCE_DIR}" OUTPUT_VARIABLE epoch
                     OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
 endif()

@@ -33,14 +33,18 @@ set(kun2wyt_binary_dir \"${PROJECT_BINARY_DIR}\")
 set(kun2wyt_doc_dir \"${doc_dir}\")" COMPONENT uninstall)
 install(SCRIPT cmake/install-list.cmake COMPONENT uninstall)
 
-# Distributions keep man pages compressed; gzip -n leaves out the name and time that would make
-# two builds differ.
+# The man page names the version built, a development one too. Distributions keep man pages
+# compressed; gzip -n leaves out the name and time that would make two builds differ.
+configure_file(docs/kun2wyt.1 kun2wyt.1 COPYONLY) # reconfigures when the page changes
+file(READ "${PROJECT_BINARY_DIR}/kun2wyt.1" page)
+string(REPLACE "\"kun2wyt ${PROJECT_VERSION}\"" "\"kun2wyt ${KUN2WYT_VERSION}\"" page "${page}")
+file(WRITE "${PROJECT_BINARY_DIR}/kun2wyt.1" "${page}")
 find_program(GZIP gzip REQUIRED)
 set(man_page "${PROJECT_BINARY_DIR}/kun2wyt.1.gz")
 add_custom_command(
     OUTPUT "${man_page}"
-    COMMAND "${GZIP}" -9 -n -c "${PROJECT_SOURCE_DIR}/docs/kun2wyt.1" > "${man_page}"
-    DEPENDS docs/kun2wyt.1
+    COMMAND "${GZIP}" -9 -n -c "${PROJECT_BINARY_DIR}/kun2wyt.1" > "${man_page}"
+    DEPENDS "${PROJECT_BINARY_DIR}/kun2wyt.1"
     VERBATIM
 )
 add_custom_target(man_page ALL DEPENDS "${man_page}")
@@ -62,7 +66,7 @@ find_package(Python3 COMPONENTS Interpreter)
 set(package_docs "${PROJECT_BINARY_DIR}/package-docs")
 foreach(component IN ITEMS debian_docs rpm_license)
     install(CODE "execute_process(COMMAND \"${Python3_EXECUTABLE}\" \"${PROJECT_SOURCE_DIR}/packaging/generate.py\" docs
-                                          \"${package_docs}\" COMMAND_ERROR_IS_FATAL ANY)"
+                                          \"${package_docs}\" \"${KUN2WYT_VERSION}\" COMMAND_ERROR_IS_FATAL ANY)"
             COMPONENT ${component} EXCLUDE_FROM_ALL)
 endforeach()
 install(FILES "${package_docs}/copyright" "${package_docs}/changelog.gz" DESTINATION "${doc_dir}"
@@ -72,7 +76,7 @@ install(FILES LICENSES/MIT.txt DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/license
 install(FILES examples/run1.kun DESTINATION "${doc_dir}/examples" COMPONENT examples)
 configure_file(packaging/modulefile.in "${PROJECT_BINARY_DIR}/modulefile" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/modulefile" DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/modulefiles/kun2wyt"
-        RENAME "${PROJECT_VERSION}" COMPONENT modulefile)
+        RENAME "${KUN2WYT_VERSION}" COMPONENT modulefile)
 
 # Last: the uninstall script, and the list of all this install put where, beside it.
 install(FILES packaging/uninstall.sh DESTINATION "${doc_dir}" COMPONENT uninstall)

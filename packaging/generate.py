@@ -5,8 +5,9 @@
 from the project's own data: packaging/metadata.json, CHANGELOG.md, the licence, and what the
 build and Debian's package database say. CMake calls it; it only writes.
 
-  generate.py docs OUT
-      OUT/changelog.gz (Debian's format), OUT/rpm-changelog, OUT/copyright (DEP-5)
+  generate.py docs OUT VERSION
+      OUT/changelog.gz (Debian's format), OUT/rpm-changelog, OUT/copyright (DEP-5), for
+      VERSION: a development version gets an entry of its own, dated SOURCE_DATE_EPOCH
   generate.py archive TREE TOP COMPILER
       in the unpacked archive TREE/TOP: share/doc/kun2wyt/third-party (the notice of what its
       static program holds, with the licences) and share/doc/kun2wyt/files (what the
@@ -25,6 +26,7 @@ import shutil
 import subprocess
 import sys
 import tarfile
+import time
 import textwrap
 from pathlib import Path
 
@@ -43,24 +45,27 @@ def sha256(path):
 # ---- changelogs and copyright -------------------------------------------------------------
 
 def changelog(text):
-    """CHANGELOG.md's releases, newest first: (version, date, ["Section: item", ...])."""
-    releases, section, item = [], "", None
+    """CHANGELOG.md's entries, newest first: (version, date, ["Section: item", ...]); an
+    [Unreleased] entry is (None, None, items)."""
+    entries, section, item = [], "", None
     for line in text.splitlines() + [""]:
-        heading = re.fullmatch(r"## \[([^]]+)\] - (\d+)-(\d+)-(\d+)", line)
+        heading = re.fullmatch(r"## \[([^]]+)\] - (\d+)-(\d+)-(\d+)|## \[Unreleased\]", line)
         more = re.fullmatch(r"  +(.+)", line)
         if more and item is not None:
             item += " " + more[1]
             continue
         if item is not None:
-            releases[-1][2].append(f"{section}: {item}")
+            entries[-1][2].append(f"{section}: {item}")
             item = None
-        if heading:
-            releases.append((heading[1], datetime.date(*map(int, heading.group(2, 3, 4))), []))
+        if heading and heading[1]:
+            entries.append((heading[1], datetime.date(*map(int, heading.group(2, 3, 4))), []))
+        elif heading:
+            entries.append((None, None, []))
         elif line.startswith("### "):
             section = line[4:]
-        elif line.startswith("- ") and releases:
+        elif line.startswith("- ") and entries:
             item = line[2:]
-    return releases
+    return entries
 
 
 def wrap(text, width, first, rest):
@@ -77,11 +82,18 @@ def wrap(text, width, first, rest):
     return "".join(line + "\n" for line in lines)
 
 
-def changelogs(text, maintainer):
-    """The changelog in Debian's format and in RPM's, from CHANGELOG.md's TEXT."""
-    releases = changelog(text)
+def changelogs(text, maintainer, version, date):
+    """The changelog in Debian's format and in RPM's, from CHANGELOG.md's TEXT, for VERSION: a
+    development version that CHANGELOG.md does not date gets an entry of its own on DATE, with
+    what [Unreleased] lists."""
+    entries = changelog(text)
+    releases = [entry for entry in entries if entry[0]]
     if not releases:
         sys.exit("CHANGELOG.md names no version")
+    if version not in [entry[0] for entry in releases]:
+        unreleased = [items for name, _, items in entries if name is None]
+        items = unreleased[0] if unreleased and unreleased[0] else [f"Development version {version}."]
+        releases.insert(0, (version, date, items))
     # Debian orders a changelog by time: releases of one day get an hour each, the oldest 00.
     hours, previous = {}, None
     for version, date, _ in reversed(releases):
@@ -99,11 +111,12 @@ def changelogs(text, maintainer):
     return debian.strip() + "\n", rpm.strip() + "\n"
 
 
-def docs(out):
+def docs(out, version):
     out = Path(out)
     out.mkdir(parents=True, exist_ok=True)
     maintainer = META["maintainer"]
-    debian, rpm = changelogs((ROOT / "CHANGELOG.md").read_text(), maintainer)
+    built = datetime.datetime.fromtimestamp(int(os.environ.get("SOURCE_DATE_EPOCH", time.time())), datetime.timezone.utc)
+    debian, rpm = changelogs((ROOT / "CHANGELOG.md").read_text(), maintainer, version, built.date())
     # Debian keeps changelogs compressed; -n leaves out the name and time.
     (out / "changelog").write_text(debian)
     run("gzip", "-9", "-n", "-f", str(out / "changelog"))
@@ -308,10 +321,26 @@ def dist(work, out, version, arch, compiler):
     sums = "".join(f"{sha256(Path(out) / name)}  {name}\n" for name in names)
     (Path(out) / "SHA256SUMS").write_text(sums)
     print(f"SOURCE_DATE_EPOCH={os.environ['SOURCE_DATE_EPOCH']}\n{sums}", end="")
+    released(version, made if os.environ.get("KUN2WYT_COMPARE_PACKAGES") else [source])
+
+
+def released(version, made, record=ROOT / "packaging/releases/releases.json"):
+    """A recorded release keeps its bytes: MADE (with their bills) must be the record's. (A
+    source release holds no record.)"""
+    recorded = {r["version"]: r["files"] for r in json.loads(record.read_text())["releases"]} if record.exists() else {}
+    if version not in recorded:
+        return
+    names = {os.path.basename(p): p for path in made for p in (path, path + ".spdx.json")}
+    differ = [name for name, path in names.items() if sha256(path) != recorded[version].get(name)]
+    if differ:
+        sys.exit(f"{', '.join(differ)}: not the bytes of release {version} as recorded in {record}.\n"
+                 "A released version keeps its bytes. To change what it holds, open a development version: "
+                 "put '## [Unreleased]' above its entry in CHANGELOG.md.")
+    print(f"{', '.join(names)}: as release {version} recorded them")
 
 
 if __name__ == "__main__":
-    commands = {"docs": (docs, 1), "archive": (archive, 3), "dist": (dist, 5)}
+    commands = {"docs": (docs, 2), "archive": (archive, 3), "dist": (dist, 5)}
     if len(sys.argv) < 2 or sys.argv[1] not in commands or len(sys.argv) != commands[sys.argv[1]][1] + 2:
         sys.exit(__doc__)
     commands[sys.argv[1]][0](*sys.argv[2:])

@@ -7,8 +7,11 @@ man page, CHANGELOG.md, the Spack recipe) agreeing with them.
 
 usage: packaging_test.py VERSION    (the version CMake builds, project(VERSION))
 """
+import datetime
+import json
 import re
 import sys
+import tempfile
 import unittest
 from pathlib import Path
 
@@ -20,31 +23,57 @@ VERSION = sys.argv.pop(1) if len(sys.argv) > 1 else None
 M = "M <m@example.org>"
 LONG = "word " * 17 + "end"  # wraps once, at 80 columns, behind either marker
 
-# (CHANGELOG.md, the Debian changelog, the RPM changelog)
+# (CHANGELOG.md, the version built and its date, the Debian changelog, the RPM changelog)
+DAY = datetime.date(2026, 3, 2)
 CHANGELOGS = [
-    ("## [1.0.0] - 2026-03-02\n### Added\n- One thing.\n",
+    ("## [1.0.0] - 2026-03-02\n### Added\n- One thing.\n", "1.0.0", None,
      "kun2wyt (1.0.0) unstable; urgency=medium\n\n  * Added: One thing.\n\n -- M <m@example.org>  Mon, 02 Mar 2026 00:00:00 +0000\n",
      "* Mon Mar 02 2026 M <m@example.org> - 1.0.0-1\n- Added: One thing.\n"),
     # continuation lines join the item; a long item wraps at 80 columns
-    (f"## [1.0.0] - 2026-03-02\n### Fixed\n- {LONG[:39]}\n  {LONG[40:]}\n",
+    (f"## [1.0.0] - 2026-03-02\n### Fixed\n- {LONG[:39]}\n  {LONG[40:]}\n", "1.0.0", None,
      f"kun2wyt (1.0.0) unstable; urgency=medium\n\n  * Fixed: {' '.join(LONG.split()[:14])}\n    {' '.join(LONG.split()[14:])}\n\n"
      " -- M <m@example.org>  Mon, 02 Mar 2026 00:00:00 +0000\n",
      f"* Mon Mar 02 2026 M <m@example.org> - 1.0.0-1\n- Fixed: {' '.join(LONG.split()[:14])}\n  {' '.join(LONG.split()[14:])}\n"),
     # two releases on one day: the older at 00:00, the newer an hour later; text before the
     # first release, and an [Unreleased] entry, are no release
     ("# Changelog\n- not an item\n## [Unreleased]\n- not yet\n## [1.1.0] - 2026-03-02\n### Added\n- B.\n\n"
-     "## [1.0.0] - 2026-03-02\n### Added\n- A.\n",
+     "## [1.0.0] - 2026-03-02\n### Added\n- A.\n", "1.1.0", None,
      "kun2wyt (1.1.0) unstable; urgency=medium\n\n  * Added: B.\n\n -- M <m@example.org>  Mon, 02 Mar 2026 01:00:00 +0000\n\n"
      "kun2wyt (1.0.0) unstable; urgency=medium\n\n  * Added: A.\n\n -- M <m@example.org>  Mon, 02 Mar 2026 00:00:00 +0000\n",
      "* Mon Mar 02 2026 M <m@example.org> - 1.1.0-1\n- Added: B.\n\n* Mon Mar 02 2026 M <m@example.org> - 1.0.0-1\n- Added: A.\n"),
+    # a development version gets an entry of its own, on its day, with what [Unreleased] lists
+    ("## [Unreleased]\n### Fixed\n- C.\n## [1.0.0] - 2026-03-02\n### Added\n- A.\n", "1.0.0.dev2.gabc1234", DAY,
+     "kun2wyt (1.0.0.dev2.gabc1234) unstable; urgency=medium\n\n  * Fixed: C.\n\n -- M <m@example.org>  Mon, 02 Mar 2026 01:00:00 +0000\n\n"
+     "kun2wyt (1.0.0) unstable; urgency=medium\n\n  * Added: A.\n\n -- M <m@example.org>  Mon, 02 Mar 2026 00:00:00 +0000\n",
+     "* Mon Mar 02 2026 M <m@example.org> - 1.0.0.dev2.gabc1234-1\n- Fixed: C.\n\n"
+     "* Mon Mar 02 2026 M <m@example.org> - 1.0.0-1\n- Added: A.\n"),
 ]
 
 
 class Changelogs(unittest.TestCase):
     def test_rows(self):
-        for markdown, debian, rpm in CHANGELOGS:
+        for markdown, version, day, debian, rpm in CHANGELOGS:
             with self.subTest(markdown=markdown):
-                self.assertEqual(generate.changelogs(markdown, M), (debian, rpm))
+                self.assertEqual(generate.changelogs(markdown, M, version, day), (debian, rpm))
+
+
+class Released(unittest.TestCase):
+    def test_a_recorded_release_keeps_its_bytes(self):
+        with tempfile.TemporaryDirectory() as scratch:
+            made = Path(scratch, "kun2wyt-1.0.0.tar.gz")
+            for name in (made.name, made.name + ".spdx.json"):
+                Path(scratch, name).write_text(name)
+            files = {name: generate.sha256(Path(scratch, name)) for name in (made.name, made.name + ".spdx.json")}
+            record = Path(scratch, "releases.json")
+            for recorded, fails in ((files, False), (files | {made.name: "0" * 64}, True)):
+                record.write_text(json.dumps({"releases": [{"version": "1.0.0", "files": recorded}]}))
+                generate.released("1.0.1.dev1.gabc1234", [str(made)], record)  # no release: nothing to keep
+                if fails:
+                    with self.assertRaisesRegex(SystemExit, "(?s)kun2wyt-1.0.0.tar.gz: not the bytes of release 1.0.0.*"
+                                                            "open a development version"):
+                        generate.released("1.0.0", [str(made)], record)
+                else:
+                    generate.released("1.0.0", [str(made)], record)
 
 
 class Agreement(unittest.TestCase):

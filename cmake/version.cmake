@@ -1,0 +1,44 @@
+# SPDX-FileCopyrightText: 2026 The kun2wyt authors
+# SPDX-License-Identifier: MIT
+#
+# KUN2WYT_VERSION, the version that everything built from this tree carries. A release tree,
+# whose newest CHANGELOG.md entry is project(VERSION) with its date, carries that. Any other is
+# a development tree, and carries a version that no release has and that sorts after the release
+# it follows and before the next one for dpkg, rpm and Spack alike: VERSION.devN.gCOMMIT, N
+# commits after that release's commit in packaging/releases/releases.json. A source release of
+# a development tree has no git, so it carries that version in its file VERSION. With
+# KUN2WYT_ALLOW_DIRTY the version ends in .dirty, as the packages may then hold uncommitted
+# changes; without it, dist refuses them.
+option(KUN2WYT_ALLOW_DIRTY "Let dist package uncommitted changes, in a version that says so" OFF)
+set(changelog "${PROJECT_SOURCE_DIR}/CHANGELOG.md")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${changelog}")
+file(STRINGS "${changelog}" newest REGEX "^## \\[" LIMIT_COUNT 1)
+execute_process(COMMAND git rev-parse --short=7 HEAD WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}" RESULT_VARIABLE no_git
+                OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(EXISTS "${PROJECT_SOURCE_DIR}/VERSION")
+    file(STRINGS "${PROJECT_SOURCE_DIR}/VERSION" KUN2WYT_VERSION LIMIT_COUNT 1)
+elseif(newest MATCHES "^## \\[${PROJECT_VERSION}\\] - [0-9-]+$")
+    set(KUN2WYT_VERSION "${PROJECT_VERSION}")
+elseif(no_git)
+    set(KUN2WYT_VERSION "${PROJECT_VERSION}.dev0")
+else()
+    # Every commit and checkout is logged there: a new one reconfigures, for a new version.
+    execute_process(COMMAND git rev-parse --absolute-git-dir WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+                    OUTPUT_VARIABLE git_dir OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_dir}/HEAD" "${git_dir}/logs/HEAD")
+    file(READ "${PROJECT_SOURCE_DIR}/packaging/releases/releases.json" record)
+    string(REGEX MATCH "\"version\": \"${PROJECT_VERSION}\",[^}]*\"commit\": \"([0-9a-f]+)\"" released "${record}")
+    set(count "")
+    if(released) # not in a clone without that commit
+        execute_process(COMMAND git rev-list --count "${CMAKE_MATCH_1}..HEAD" WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+                        OUTPUT_VARIABLE count OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    endif()
+    if(NOT count MATCHES "^[0-9]+$")
+        set(count 0)
+    endif()
+    set(KUN2WYT_VERSION "${PROJECT_VERSION}.dev${count}.g${commit}")
+endif()
+if(KUN2WYT_ALLOW_DIRTY)
+    string(APPEND KUN2WYT_VERSION ".dirty")
+endif()
+message(STATUS "kun2wyt ${KUN2WYT_VERSION}")
