@@ -5,6 +5,15 @@
 date and commit, the sha256 of each of its files, and the tools that built them. A release is
 written there once and never changed; its files are what its own commit's scripts build.
 
+  release.py cut VERSION [--date YYYY-MM-DD]
+      on a clean development tree: writes VERSION where it stands (CMakeLists.txt, CHANGELOG.md's
+      [Unreleased] heading with the date, the man page, README's command lines). Commit that:
+      it is the release.
+  release.py record
+      on a clean tree at that commit: builds both architectures' packages and the source
+      release, and writes their sha256s and the tools into the record, a version() line into
+      the Spack package and a new easyconfig. Commit that: it changes no release's bytes. Then
+      open the next development version with '## [Unreleased]' atop CHANGELOG.md.
   release.py verify [--packages] [--keep FOLDER] [VERSION...]
       rebuilds the source release of each recorded release (or those named) from its own
       commit, in a scratch checkout, and compares it with the record; with --packages, its
@@ -13,8 +22,11 @@ written there once and never changed; its files are what its own commit's script
       source releases in FOLDER. Names every file that differs, and fails.
 """
 import argparse
+import datetime
 import hashlib
 import json
+import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -54,6 +66,89 @@ def checkout(release, scratch):
     return tree
 
 
+def clean():
+    changed = git("status", "--porcelain", "--untracked-files=no")
+    if changed:
+        sys.exit(f"uncommitted changes to tracked files:\n{changed}\ncommit or stash them first")
+
+
+def project_version():
+    return re.search(r"\n    VERSION (\S+)\n", (ROOT / "CMakeLists.txt").read_text())[1]
+
+
+def numbers(version):
+    return [int(n) for n in version.split(".")]
+
+
+def rewrite(path, pattern, replacement, count=1):
+    text = (ROOT / path).read_text()
+    new, made = re.subn(pattern, replacement, text, count=count, flags=re.M)
+    if not made:
+        sys.exit(f"{path}: nothing matches {pattern}")
+    (ROOT / path).write_text(new)
+
+
+def cut(version, date):
+    clean()
+    old = project_version()
+    if not re.fullmatch(r"\d+\.\d+\.\d+", version) or numbers(version) <= numbers(old):
+        sys.exit(f"{version} is no version after {old} (MAJOR.MINOR.PATCH)")
+    if not re.search(r"^## \[Unreleased\]$", (ROOT / "CHANGELOG.md").read_text(), re.M):
+        sys.exit("CHANGELOG.md has no [Unreleased] entry to release")
+    rewrite("CMakeLists.txt", rf"^    VERSION {re.escape(old)}$", f"    VERSION {version}")
+    rewrite("CHANGELOG.md", r"^## \[Unreleased\]$", f"## [{version}] - {date}")
+    rewrite("docs/kun2wyt.1", r'^\.TH KUN2WYT 1 "[0-9-]+" "kun2wyt [^"]+"', f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"')
+    # README's command lines, in its code blocks; its prose keeps the versions it speaks of.
+    lines, code = [], False
+    for line in (ROOT / "README.md").read_text().split("\n"):
+        code = code != line.startswith("```")
+        if code:
+            line = re.sub(rf"(kun2wyt[-_/]){re.escape(old)}(?![\d])", rf"\g<1>{version}", line)
+        lines.append(line)
+    (ROOT / "README.md").write_text("\n".join(lines))
+    print(f"kun2wyt {version}: written. Commit it; that commit is the release. Then: packaging/release.py record")
+
+
+TOOLS = {"g++": ["g++", "--version"], "aarch64-linux-gnu-g++": ["aarch64-linux-gnu-g++", "--version"],
+         "musl-dev:amd64": ["dpkg-query", "-W", "-f=${Version}", "musl-dev:amd64"],
+         "musl-dev:arm64": ["dpkg-query", "-W", "-f=${Version}", "musl-dev:arm64"],
+         "cmake": ["cmake", "--version"], "dpkg": ["dpkg", "--version"], "rpm": ["rpm", "--version"],
+         "tar": ["tar", "--version"], "gzip": ["gzip", "--version"]}
+
+
+def record():
+    clean()
+    version = project_version()
+    dated = re.search(rf"^## \[{re.escape(version)}\] - (\d{{4}}-\d\d-\d\d)$", (ROOT / "CHANGELOG.md").read_text(), re.M)
+    if not dated:
+        sys.exit(f"CHANGELOG.md dates no release {version}: cut it first (packaging/release.py cut VERSION)")
+    recorded = json.loads(RECORD.read_text())
+    if version in [r["version"] for r in recorded["releases"]]:
+        sys.exit(f"{version} is recorded already, and a record is never changed")
+    dist = ROOT / "build/dist"
+    shutil.rmtree(dist, ignore_errors=True)
+    for preset in ("dist", "dist-aarch64"):
+        subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=ROOT, check=True)
+    files = dict(reversed(line.split("  ")) for line in (dist / "SHA256SUMS").read_text().splitlines())
+    source = f"kun2wyt-{version}.tar.gz"
+    tools = {name: subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()[0]
+             for name, command in TOOLS.items()}
+    recorded["releases"].append({
+        "version": version, "date": dated[1], "commit": git("rev-parse", "HEAD"),
+        "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"],
+        "files": files, "tools": tools})
+    RECORD.write_text(json.dumps(recorded, indent=2) + "\n")
+    # The recipes: a version() line atop Spack's released versions, an easyconfig of its own.
+    rewrite("packaging/spack/packages/kun2wyt/package.py", r'^(    version\("develop".*\n)',
+            rf'\g<1>    version("{version}", sha256="{files[source]}")\n')
+    easyconfigs = sorted((ROOT / "packaging/easybuild").glob("kun2wyt-*.eb"), key=lambda p: numbers(p.stem[8:]))
+    newest = easyconfigs[-1].read_text()
+    newest = re.sub(r"^version = '.*'$", f"version = '{version}'", newest, flags=re.M)
+    newest = re.sub(r"^checksums = \['[0-9a-f]+'\]$", f"checksums = ['{files[source]}']", newest, flags=re.M)
+    (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").write_text(newest)
+    print(f"kun2wyt {version} recorded. Commit packaging/; then open the next development version.")
+
+
 def verify(record, wanted, packages, keep):
     differ = []
     with tempfile.TemporaryDirectory() as scratch:
@@ -91,8 +186,17 @@ def main():
     check.add_argument("--keep", metavar="FOLDER", help="leave the rebuilt source releases in FOLDER")
     check.add_argument("--record", default=RECORD, help=argparse.SUPPRESS)  # another record, for the tests
     check.add_argument("versions", nargs="*", metavar="VERSION")
+    cutting = commands.add_parser("cut", help="write a new release's version where it stands")
+    cutting.add_argument("version", metavar="VERSION")
+    cutting.add_argument("--date", default=f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d}")
+    commands.add_parser("record", help="build the release at HEAD and record it")
     args = parser.parse_args()
-    verify(args.record, args.versions, args.packages, args.keep)
+    if args.command == "cut":
+        cut(args.version, args.date)
+    elif args.command == "record":
+        record()
+    else:
+        verify(args.record, args.versions, args.packages, args.keep)
 
 
 if __name__ == "__main__":
