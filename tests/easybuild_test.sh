@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# README's EasyBuild commands, run as written from this checkout against the source release, with
-# no network: EasyBuild from the snapshots in the HPC folder, Lmod as its modules tool, and the
-# release in a source path of the test's own. The easyconfig must hold the release's version and
-# checksum and pass --check-contrib; it must install, with its sanity check, and the module it
-# writes must put the program on PATH and its page on MANPATH. EasyBuild's state, caches and
-# home stay in a scratch folder that is removed at the end.
-# usage: easybuild_test.sh SOURCE_RELEASE README
+# README's EasyBuild commands, run as written from this checkout against the newest release's
+# source release, with no network: EasyBuild from the snapshots in the HPC folder, Lmod as its
+# modules tool, and the release in a source path of the test's own. The easyconfig must hold the
+# release's version and checksum and pass --check-contrib; it must install, with its checksum
+# checked and its sanity check, and the module it writes must put the program on PATH and its
+# page on MANPATH. Then this tree, as its own source release (TREE_RELEASE, which carries its
+# development version): the newest easyconfig, with that version and no checksum to check
+# (--try-software-version, --ignore-checksums), must install and load the same way.
+# EasyBuild's state, caches and home stay in a scratch folder that is removed at the end.
+# usage: easybuild_test.sh SOURCE_RELEASE TREE_RELEASE README
 #   HPC folder: $KUN2WYT_HPC, or ../shared/hpc from the project's root. Exits 77, skipped,
 #   without it, Lmod or pycodestyle.
 set -euo pipefail
-release=$(realpath "$1") readme=$(realpath "$2")
+release=$(realpath "$1") tree_release=$(realpath "$2") readme=$(realpath "$3")
 root=$(cd "$(dirname "$0")/.." && pwd)
 hpc=${KUN2WYT_HPC:-$root/../shared/hpc}
 framework=$(echo "$hpc"/easybuild-framework-*.tar.gz) easyblocks=$(echo "$hpc"/easybuild-easyblocks-*.tar.gz)
@@ -39,7 +42,7 @@ export EASYBUILD_MODULES_TOOL=Lmod EASYBUILD_ALLOW_USE_AS_ROOT_AND_ACCEPT_CONSEQ
 # port on this machine and fails at once: nothing reaches the network.
 export http_proxy=http://127.0.0.1:9 https_proxy=http://127.0.0.1:9 HTTP_PROXY=http://127.0.0.1:9 HTTPS_PROXY=http://127.0.0.1:9
 mkdir -p "$HOME" "$EASYBUILD_SOURCEPATH/k/kun2wyt" "$EASYBUILD_TMPDIR"
-cp "$release" "$EASYBUILD_SOURCEPATH/k/kun2wyt/"
+cp "$release" "$tree_release" "$EASYBUILD_SOURCEPATH/k/kun2wyt/"
 # shellcheck disable=SC1090
 source "$lmod_init"
 # EasyBuild's own eb command, with Debian's Python (which has pycodestyle).
@@ -56,7 +59,16 @@ eval "$eb_line" || fail "$eb_line"
 module use "$EASYBUILD_PREFIX/modules/all"
 echo "+ $load_line"
 eval "$load_line" || fail "$load_line"
-command -v kun2wyt | grep -q "^$EASYBUILD_PREFIX/software/kun2wyt/" || fail "the module does not give the program"
-man -w kun2wyt | grep -q "^$EASYBUILD_PREFIX/software/kun2wyt/" || fail "the module does not give the man page"
-((failed == 0)) && echo "easybuild: checked, installed and loaded offline"
+command -v kun2wyt | grep -q "^$EASYBUILD_PREFIX/software/kun2wyt/$version/" || fail "the module does not give the program"
+man -w kun2wyt | grep -q "^$EASYBUILD_PREFIX/software/kun2wyt/$version/" || fail "the module does not give the man page"
+module unload kun2wyt
+
+tree_version=$(basename "$tree_release" .tar.gz)
+tree_version=${tree_version#kun2wyt-}
+echo "+ eb $easyconfig --try-software-version=$tree_version --ignore-checksums"
+eb "$easyconfig" --try-software-version="$tree_version" --ignore-checksums || fail "eb of this tree, $tree_version"
+module load "kun2wyt/$tree_version" || fail "module load kun2wyt/$tree_version"
+command -v kun2wyt | grep -q "^$EASYBUILD_PREFIX/software/kun2wyt/$tree_version/" || fail "no program of this tree"
+zcat "$(man -w kun2wyt)" | grep -q "^\.TH KUN2WYT 1 .* \"kun2wyt $tree_version\"" || fail "no man page of $tree_version"
+((failed == 0)) && echo "easybuild: release $version checked, installed and loaded offline, and this tree as $tree_version"
 exit "$failed"

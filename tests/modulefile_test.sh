@@ -19,7 +19,8 @@ section=$(sed -n '/^## On a cluster/,/^## /p' "$readme")
 unpack_line=$(grep -m1 '^mkdir -p /opt/kun2wyt/' <<<"$section") || { echo "README shows no shared-prefix install"; exit 1; }
 use_line=$(grep -m1 '^module use /opt/kun2wyt/' <<<"$section") || { echo "README shows no module use"; exit 1; }
 load_line=$(grep -m1 '^module load kun2wyt' <<<"$section" | sed 's/ *#.*//') || { echo "README shows no module load"; exit 1; }
-# README names the x86-64 archive; the lines are the same for another machine's.
+# README names the x86-64 archive of the newest release; the lines are the same for another
+# machine's, and for a development version's.
 shown=$(grep -o -m1 'kun2wyt-[0-9.]*-linux-[a-z0-9_]*\.tar\.gz' <<<"$unpack_line")
 unpack_line=${unpack_line//$shown/$(basename "$archive")}
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# README's Spack commands, run as written from this checkout against the source release, with
-# no network: Spack from the snapshot in the HPC folder, its solver's Python module built from
+# README's Spack commands, run as written from this checkout against the newest release's source
+# release, then `develop` from this repository's main branch, with no network: Spack from the snapshot in the HPC folder, its solver's Python module built from
 # the clingo source there (once, into CLINGO_CACHE), its download sources disabled, and the
 # release in a mirror of the test's own. The recipe must hold the release's checksum, pass
 # `spack audit packages`, install with its install-time check (--test=root), and `spack load`
-# must give the program and its man page. Spack's state, caches and home stay in a scratch
-# folder that is removed at the end.
+# must give the program and its man page. develop is cloned from this checkout, by its plain
+# path (full history, for its development version), without editing the recipe. Spack's state,
+# caches and home stay in a scratch folder that is removed at the end.
 # usage: spack_test.sh SOURCE_RELEASE README
 #   HPC folder: $KUN2WYT_HPC, or ../shared/hpc from the project's root; clingo's module is
 #   kept in $KUN2WYT_CLINGO_CACHE, or build/clingo. Exits 77, skipped, without them.
@@ -79,5 +80,15 @@ done <<<"$lines"
 command -v kun2wyt | grep -q "^$scratch/spack/opt/" || fail "spack load does not give the program"
 man -w kun2wyt | grep -q "^$scratch/spack/opt/" || fail "spack load does not give the man page"
 spack audit packages kun2wyt || fail "spack audit packages kun2wyt"
+spack unload kun2wyt
+
+spack config --scope site add "packages:kun2wyt:package_attributes:git:$root"
+echo "+ spack install --test=root kun2wyt@develop (from $root)"
+spack install --test=root kun2wyt@develop || fail "spack install kun2wyt@develop"
+developed=$(spack location -i kun2wyt@develop) || fail "no kun2wyt@develop installed"
+main=$(git -C "$root" rev-parse --short=7 main)
+# counted from the newest release's commit, which only a clone with full history holds
+ls "$developed/share/modulefiles/kun2wyt/" | grep -q "^[0-9.]*\.dev[1-9][0-9]*\.g$main\$" ||
+    fail "develop does not carry main's development version: $(ls "$developed/share/modulefiles/kun2wyt/")"
 ((failed == 0)) && echo "spack: installed, checked, loaded and audited offline"
 exit "$failed"

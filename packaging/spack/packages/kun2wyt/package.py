@@ -14,9 +14,14 @@ class Kun2wyt(CMakePackage):
 
     homepage = "https://c-seed-0cc01bab.example/kun2wyt"
     url = "https://c-seed-0cc01bab.example/kun2wyt/releases/kun2wyt-1.2.0.tar.gz"
+    git = "https://c-seed-0cc01bab.example/kun2wyt.git"
 
     license("MIT")
 
+    # The released versions are those of packaging/releases/releases.json, with the checksums
+    # recorded there; packaging/release.py record adds each. develop is the main branch, whose
+    # build names itself with a development version.
+    version("develop", branch="main")
     version("1.2.0", sha256="18093af7f763cb3d9f33cf73686dbd5ea9f18b17f616e920a180e16da2eef75a")
 
     depends_on("cmake@3.20:", type="build")
