@@ -253,7 +253,7 @@ def bill(package, version, locator, program=None, path=None, link=None, librarie
         "spdxVersion": "SPDX-2.3", "dataLicense": "CC0-1.0", "SPDXID": "SPDXRef-DOCUMENT", "name": name,
         "documentNamespace": f"{META['homepage']}/spdx/{name}-{package_sum}",
         "creationInfo": {"created": f"{created:%Y-%m-%dT%H:%M:%SZ}",
-                         "creators": [f"Organization: {META['authors']}", "Tool: kun2wyt packaging/spdx.py"]},
+                         "creators": [f"Organization: {META['authors']}", "Tool: kun2wyt packaging/generate.py"]},
         "documentDescribes": ["SPDXRef-Package-file"],
         "packages": [ours("SPDXRef-Package-file", version, package_sum, locator, packageFileName=name, **purpose)],
         "relationships": [{"spdxElementId": "SPDXRef-DOCUMENT", "relationshipType": "DESCRIBES",

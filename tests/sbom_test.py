@@ -65,7 +65,7 @@ def check(package, failures):
     sums = {p: e["checksums"][0]["checksumValue"] for p, e in elements.items() if e.get("checksums")}
     if sums.get("SPDXRef-Package-file") != hashlib.sha256(open(package, "rb").read()).hexdigest():
         fail("the package's checksum is not the package's")
-    if re.fullmatch(r"kun2wyt-[0-9.]+\.tar\.gz", os.path.basename(package)):
+    if re.fullmatch(r"kun2wyt-[^-]+\.tar\.gz", os.path.basename(package)):
         if set(elements) != {"SPDXRef-Package-file"} or elements["SPDXRef-Package-file"].get("primaryPackagePurpose") != "SOURCE":
             fail("the source release's document describes more than the release, or not as source")
         return doc["documentNamespace"]
