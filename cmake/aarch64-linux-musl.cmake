@@ -1,8 +1,7 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# The static program of the aarch64 portable archive, on musl: Debian's cross g++
-# (g++-aarch64-linux-gnu) and musl-dev:arm64. The tests run it through qemu and binfmt_misc.
+# The aarch64 portable archive's static program, on musl: Debian's cross g++ and musl-dev:arm64.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)

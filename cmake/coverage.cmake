@@ -1,13 +1,11 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# The coverage report of src/ (the coverage preset): `coverage_report` runs gcovr over what the
-# tests recorded, fails below 100 % of the lines and branches that can be reached, and clears
-# the counts for the next run. Branches the compiler adds for exceptions, and those it can prove
-# unreachable, are not the program's; a line or branch of src/ that cannot be reached otherwise
-# says so where it stands. The coverage test preset leaves out the cases that run as an ordinary
-# user: such a run cannot write root's count files, and its run-time would say so on standard
-# error, where the cases expect nothing. Those cases meet no line that others do not.
+# The coverage report of src/ (the coverage preset): coverage_report fails below 100 % of the
+# lines and branches that can be reached (not those the compiler adds for exceptions or proves
+# unreachable; any other says so in src/), then clears the counts. The coverage test preset
+# leaves out the cases run as an ordinary user, who cannot write root's count files (its
+# run-time would say so on standard error); they meet no line that others do not.
 find_program(GCOVR gcovr REQUIRED)
 # Every build starts the counts afresh: counts left by an earlier build of other code would
 # make the run-time complain on standard error, and stand for runs of code that is gone.

@@ -10,25 +10,10 @@
 # cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -DARCH=x86_64
 #       -DCOMPILER=cc -DPYTHON=python3 "-DCOMPONENTS=program;manuals;..." -DALLOW_DIRTY=OFF -P dist.cmake
 cmake_minimum_required(VERSION 3.20)
-# What is packaged is what is committed, unless told otherwise (and then the version says so).
-if(NOT ALLOW_DIRTY AND EXISTS "${SOURCE_DIR}/.git")
-    execute_process(COMMAND git status --porcelain --untracked-files=no WORKING_DIRECTORY "${SOURCE_DIR}"
-                    OUTPUT_VARIABLE changed COMMAND_ERROR_IS_FATAL ANY)
-    if(changed)
-        message(FATAL_ERROR "uncommitted changes to tracked files:\n${changed}Commit them, or configure with "
-                            "-DKUN2WYT_ALLOW_DIRTY=ON for packages whose version says that they may hold them.")
-    endif()
-endif()
-# Every time in a release is its date in CHANGELOG.md; in a development build, its commit's.
+# What is committed, unless told otherwise; every time the release's date, or the commit's.
+execute_process(COMMAND "${PYTHON}" "${SOURCE_DIR}/packaging/generate.py" epoch "${VERSION}" "${ALLOW_DIRTY}"
+                OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH}) # for cpack, rpmbuild, tar and the bills of materials alike
-    file(STRINGS "${SOURCE_DIR}/CHANGELOG.md" released REGEX "^## \\[${VERSION}\\] - [0-9-]+$")
-    string(REGEX REPLACE ".* - " "" released "${released}")
-    set(epoch_of git log -1 --format=%ct)
-    if(released)
-        set(epoch_of date -u -d "${released}" +%s)
-    endif()
-    execute_process(COMMAND ${epoch_of} WORKING_DIRECTORY "${SOURCE_DIR}" OUTPUT_VARIABLE epoch
-                    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
 endif()
 

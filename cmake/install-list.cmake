@@ -1,10 +1,9 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# Run twice by a plain install (cmake/install-rules.cmake), for the uninstall script: first,
-# before any file is installed, it notes which of kun2wyt's folders (kun2wyt_folders) are not
-# there yet; last, it writes share/doc/kun2wyt/files, every file the install put there and
-# every folder it made, relative to the prefix.
+# Run twice by a plain install, for the uninstall script: first it notes which of kun2wyt's
+# folders (kun2wyt_folders) are not there yet; last it writes share/doc/kun2wyt/files, every
+# file the install put there and every folder it made, relative to the prefix.
 set(kun2wyt_root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 if(NOT DEFINED kun2wyt_made)
     set(kun2wyt_made "")

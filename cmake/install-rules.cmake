@@ -1,20 +1,12 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# What is installed, in components that the packages pick from (cmake/cpack-generators.cmake):
-# program          the program: as the system packages carry it, or, from the portable build
-#                  tree (cmake/portable.cmake), as the portable archive does
-# manuals          the man page, and the bash and fish completion
-# zsh_completion   the zsh completion where zsh looks for it outside Debian (site-functions)
-# zsh_debian       the zsh completion where Debian's zsh looks for it (vendor-completions)
-# docs, license    README, CHANGELOG and the licence beside them, as the archive and a plain
-#                  install from source carry them
-# debian_docs      the copyright file and changelog in Debian's formats
-# rpm_license      the licence where RPM-based systems keep licences
-# examples         the example input, as every package and a plain install carry it
-# modulefile       the modulefile for environment modules and Lmod, as the archive and a plain
-#                  install carry it
-# uninstall        the uninstall script and the list of what a plain install put where
+# What is installed, in components that the packages pick from (packaging/metadata.json): program
+# (also from the portable build tree, cmake/portable.cmake); manuals (the man page, bash and fish
+# completion); zsh_completion (in site-functions) or zsh_debian (Debian's vendor-completions);
+# docs and license (README, CHANGELOG and the licence, as the archive and a plain install carry
+# them); debian_docs and rpm_license (where those distributions keep them); examples; modulefile;
+# uninstall (the script, and the list of what a plain install put where).
 include(GNUInstallDirs)
 
 set(doc_dir "${CMAKE_INSTALL_DATAROOTDIR}/doc/kun2wyt")

@@ -1,10 +1,8 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# The portable archive's program: kun2wyt linked statically with musl, in a build tree of its
-# own (portable/) with the toolchain file for this machine's processor, and the same flags as
-# the package build. The target kun2wyt_portable builds it; KUN2WYT_PORTABLE_PROGRAM is where
-# it is, for the tests and the benchmark, and cmake/dist.cmake installs it from that tree.
+# The portable archive's program (target kun2wyt_portable, at KUN2WYT_PORTABLE_PROGRAM): kun2wyt
+# linked statically with musl, in a build tree of its own with the package build's flags.
 include(ExternalProject)
 
 set(KUN2WYT_PORTABLE_DIR "${PROJECT_BINARY_DIR}/portable")

@@ -1,14 +1,11 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# KUN2WYT_VERSION, the version that everything built from this tree carries. A release tree,
-# whose newest CHANGELOG.md entry is project(VERSION) with its date, carries that. Any other is
-# a development tree, and carries a version that no release has and that sorts after the release
-# it follows and before the next one for dpkg, rpm and Spack alike: VERSION.devN.gCOMMIT, N
-# commits after that release's commit in packaging/releases/releases.json. A source release of
-# a development tree has no git, so it carries that version in its file VERSION. With
-# KUN2WYT_ALLOW_DIRTY the version ends in .dirty, as the packages may then hold uncommitted
-# changes; without it, dist refuses them.
+# KUN2WYT_VERSION, the version everything built from this tree carries: project(VERSION) where
+# CHANGELOG.md's newest entry is that release with its date. Elsewhere, a development version
+# that no release has, sorting after the release it follows and before the next for dpkg, rpm
+# and Spack: VERSION.devN.gCOMMIT, N commits after that release's recorded commit. A source
+# release has no git, so a development one holds its version in the file VERSION.
 option(KUN2WYT_ALLOW_DIRTY "Let dist package uncommitted changes, in a version that says so" OFF)
 set(changelog "${PROJECT_SOURCE_DIR}/CHANGELOG.md")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${changelog}")
@@ -22,7 +19,7 @@ elseif(newest MATCHES "^## \\[${PROJECT_VERSION}\\] - [0-9-]+$")
 elseif(no_git)
     set(KUN2WYT_VERSION "${PROJECT_VERSION}.dev0")
 else()
-    # Every commit and checkout is logged there: a new one reconfigures, for a new version.
+    # A new commit or checkout is logged there, and reconfigures for its version.
     execute_process(COMMAND git rev-parse --absolute-git-dir WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
                     OUTPUT_VARIABLE git_dir OUTPUT_STRIP_TRAILING_WHITESPACE)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_dir}/HEAD" "${git_dir}/logs/HEAD")

@@ -8,6 +8,9 @@ build and Debian's package database say. CMake calls it; it only writes.
   generate.py docs OUT VERSION
       OUT/changelog.gz (Debian's format), OUT/rpm-changelog, OUT/copyright (DEP-5), for
       VERSION: a development version gets an entry of its own, dated SOURCE_DATE_EPOCH
+  generate.py epoch VERSION ALLOW_DIRTY
+      the time of every file that dist makes: a release's date in CHANGELOG.md, or the
+      commit's; refuses uncommitted changes to tracked files unless ALLOW_DIRTY is true
   generate.py archive TREE TOP COMPILER
       in the unpacked archive TREE/TOP: share/doc/kun2wyt/third-party (the notice of what its
       static program holds, with the licences) and share/doc/kun2wyt/files (what the
@@ -131,6 +134,19 @@ def docs(out, version):
         f"Upstream-Name: {META['name']}\nUpstream-Contact: {maintainer}\nSource: {META['homepage']}\n\n"
         f"Files: *\nCopyright: 2026 {META['authors']}\nLicense: {META['licence']}\n\n"
         f"License: {META['licence']}\n{licence}")
+
+
+def epoch(version, allow_dirty):
+    git = ["git", "-C", str(ROOT)]
+    if allow_dirty.upper() not in ("ON", "1", "TRUE", "YES") and (ROOT / ".git").exists():
+        changed = run(*git, "status", "--porcelain", "--untracked-files=no")
+        if changed:
+            sys.exit(f"uncommitted changes to tracked files:\n{changed}\nCommit them, or configure with "
+                     "-DKUN2WYT_ALLOW_DIRTY=ON for packages whose version says that they may hold them.")
+    for name, date, _ in changelog((ROOT / "CHANGELOG.md").read_text()):
+        if name == version:
+            return print(int(datetime.datetime(date.year, date.month, date.day, tzinfo=datetime.timezone.utc).timestamp()))
+    print(run(*git, "log", "-1", "--format=%ct"))
 
 
 # ---- what the portable archive's static program holds ---------------------------------------
@@ -340,7 +356,7 @@ def released(version, made, record=ROOT / "packaging/releases/releases.json"):
 
 
 if __name__ == "__main__":
-    commands = {"docs": (docs, 2), "archive": (archive, 3), "dist": (dist, 5)}
+    commands = {"docs": (docs, 2), "epoch": (epoch, 2), "archive": (archive, 3), "dist": (dist, 5)}
     if len(sys.argv) < 2 or sys.argv[1] not in commands or len(sys.argv) != commands[sys.argv[1]][1] + 2:
         sys.exit(__doc__)
     commands[sys.argv[1]][0](*sys.argv[2:])
