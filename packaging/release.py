@@ -93,6 +93,10 @@ def cut(version, date):
     old = project_version()
     if not re.fullmatch(r"\d+\.\d+\.\d+", version) or numbers(version) <= numbers(old):
         sys.exit(f"{version} is no version after {old} (MAJOR.MINOR.PATCH)")
+    # rpmbuild only brings times later than the release's date down to it: a file it writes
+    # before that date would keep its own time.
+    if date > f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d}":
+        sys.exit(f"{date} is still to come: cut a release on its day, or later")
     if not re.search(r"^## \[Unreleased\]$", (ROOT / "CHANGELOG.md").read_text(), re.M):
         sys.exit("CHANGELOG.md has no [Unreleased] entry to release")
     rewrite("CMakeLists.txt", rf"^    VERSION {re.escape(old)}$", f"    VERSION {version}")
