@@ -3,7 +3,7 @@
 # SPDX-License-Identifier: MIT
 """Writes every text the packages carry or come with that is made rather than written by hand,
 from the project's own data: packaging/metadata.json, CHANGELOG.md, the licence, and what the
-build and Debian's package database say. CMake calls it; it only writes.
+build and Debian's package database say. CMake calls it.
 
   generate.py docs OUT VERSION
       OUT/changelog.gz (Debian's format), OUT/rpm-changelog, OUT/copyright (DEP-5), for
@@ -16,8 +16,9 @@ build and Debian's package database say. CMake calls it; it only writes.
       static program holds, with the licences) and share/doc/kun2wyt/files (what the
       uninstall removes); TREE/archive.list, the members for tar
   generate.py dist WORK OUT VERSION ARCH COMPILER
-      each package of WORK's bill of materials (PACKAGE.spdx.json, SPDX 2.3), the packages and
-      their bills copied into OUT, and OUT/SHA256SUMS over all there; times from SOURCE_DATE_EPOCH
+      the bill of materials of each package in WORK (PACKAGE.spdx.json, SPDX 2.3), the packages
+      and their bills copied into OUT, and OUT/SHA256SUMS over all there; times from
+      SOURCE_DATE_EPOCH. A recorded release's source release must be the record's.
 """
 import datetime
 import hashlib
@@ -30,7 +31,6 @@ import subprocess
 import sys
 import tarfile
 import time
-import textwrap
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
