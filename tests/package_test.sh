@@ -6,7 +6,8 @@
 # the .deb passes lintian and installs, runs and goes away with README's apt lines, the RPM
 # passes rpmlint but for the two findings explained below and runs, both link the C library
 # alone with the distributions' hardening, and the archive passes README's install, run and
-# uninstall by an ordinary user (tests/archive_test.sh) with a static program and its notice.
+# uninstall by an ordinary user (tests/archive_test.sh) with a static program and its notice;
+# and each one's bill of materials gives the checksum of the program it holds.
 # Needs root (apt installs the .deb).
 # usage: package_test.sh ARCH DIST_FOLDER BUILD_FOLDER README     ARCH: x86_64 or aarch64
 set -euo pipefail
@@ -42,6 +43,14 @@ linked_as_packaged() {
     grep -q BIND_NOW <<<"$(readelf -W -d "$1")" || fail "not bound now"
     grep -q __stack_chk_ <<<"$(readelf -W --dyn-syms "$1")" || fail "no stack protector"
 }
+# billed PACKAGE PROGRAM: PACKAGE's bill gives PROGRAM's checksum, PROGRAM unpacked from it.
+billed() {
+    local sum
+    sum=$(python3 -c 'import json, sys
+packages = json.load(open(sys.argv[1]))["packages"]
+print(*[p["checksums"][0]["checksumValue"] for p in packages if p["SPDXID"] == "SPDXRef-Package-kun2wyt"])' "$1.spdx.json")
+    [[ $sum == "$(sha256sum <"$2" | cut -d' ' -f1)" ]] || fail "${1##*/}'s bill gives another checksum of the program: $sum"
+}
 converts() { (cd "$scratch" && rm -f out.wyt && "$1" "$top/examples/run1.kun" -o out.wyt && test -f out.wyt && test ! -s out.wyt); }
 
 step "$deb_arch Debian package: lintian, contents, linking, hardening, README's install, run and removal"
@@ -50,6 +59,7 @@ diff <(component_files DEB) <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print subst
     fail "the .deb does not hold exactly its components' files"
 mkdir "$scratch/deb" && dpkg-deb -x "$deb" "$scratch/deb"
 linked_as_packaged "$scratch/deb/usr/bin/kun2wyt"
+billed "$deb" "$scratch/deb/usr/bin/kun2wyt"
 grep -q '^libc6 (>= ' <<<"$(dpkg-deb -f "$deb" Depends)" || fail "Depends not computed"
 # README's install and remove lines, as written; as root already, answering apt's question.
 apt_install=$(grep -m1 '^sudo apt install ./' "$readme" | sed 's/ *#.*//')
@@ -83,6 +93,7 @@ rpm -qp --queryformat '%{ARCH} %{LICENSE} %{URL}\n' "$rpm"
 grep -q '^libc.so.6(GLIBC_' <<<"$(rpm -qRp "$rpm")" || fail "requires not computed"
 mkdir "$scratch/rpm" && (cd "$scratch/rpm" && rpm2cpio "$rpm" | cpio -idm --quiet)
 linked_as_packaged "$scratch/rpm/usr/bin/kun2wyt"
+billed "$rpm" "$scratch/rpm/usr/bin/kun2wyt"
 converts "$scratch/rpm/usr/bin/kun2wyt"
 
 step "$arch portable archive: README's install, run and uninstall, by an ordinary user with a ~/.local of links"
@@ -94,4 +105,5 @@ mkdir "$scratch/tgz" && tar -xzf "$tgz" -C "$scratch/tgz"
 if grep -q -e INTERP -e NEEDED <<<"$(readelf -W -l -d "$scratch"/tgz/*/bin/kun2wyt)"; then
     fail "the archive's program is not static"
 fi
+billed "$tgz" "$scratch"/tgz/*/bin/kun2wyt
 echo "$arch: all three packages checked"
