@@ -10,6 +10,8 @@
 # folders that the archive put there and keep a file of the user's own among them.
 # usage: archive_test.sh ARCHIVE README   (as root: it runs the user's part as nobody)
 set -euo pipefail
+# shellcheck source=tests/completion_found.sh
+source "$(dirname "$0")/completion_found.sh"
 archive=$(realpath "$1") readme=$(realpath "$2")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -60,18 +62,9 @@ done <<<"$before"
     { echo "FAIL the program and its man page are not where the links lead"; failed=1; }
 
 # Each shell, as it starts with no configuration of the user's but README's line for zsh, finds
-# kun2wyt's completion (bash through bash-completion, as Debian's ~/.bashrc turns it on).
-cp /etc/skel/.bashrc "$home/.bashrc" && printf '%s\n' "$zsh_line" >"$home/.zshrc" && chown nobody "$home/.bashrc" "$home/.zshrc"
-for shell in bash zsh fish; do
-    [[ $shell != bash || -f /usr/share/bash-completion/bash_completion ]] && command -v "$shell" >/dev/null ||
-        { echo "($shell or its completion is not installed: not tried)"; continue; }
-    case $shell in
-    bash) found=$(as_user "$path_line"$'\n'"bash -i -c '__load_completion kun2wyt && complete -p kun2wyt' 2>/dev/null") || true ;;
-    zsh) found=$(as_user "$path_line"$'\n'"zsh -i -c 'print -r -- \$_comps[kun2wyt]' 2>/dev/null") || true ;;
-    fish) found=$(as_user "$path_line"$'\n'"fish -c 'complete -C \"kun2wyt run1.kun -\"'" | cut -f1 | paste -sd ' ') || true ;;
-    esac
-    [[ $found == *_kun2wyt* || $found == *-o* ]] || { echo "FAIL $shell does not find the completion: $found"; failed=1; }
-done
+# kun2wyt's completion.
+as_user_on_path() { as_user "$path_line"$'\n'"$1"; }
+completion_found as_user_on_path "$zsh_line" "" || failed=1
 # What the shells keep of their own (histories, caches, variables) is no part of the install.
 rm -rf "$home"/.bashrc "$home"/.bash_history "$home"/.zshrc "$home"/.zcompdump* "$home"/.config "$home"/.cache
 

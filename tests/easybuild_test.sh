@@ -38,9 +38,8 @@ tar -xzf "$framework" -C "$scratch" && tar -xzf "$easyblocks" -C "$scratch"
 export HOME="$scratch/home" PYTHONPATH="$scratch/easybuild-framework:$scratch/easybuild-easyblocks"
 export EASYBUILD_PREFIX="$scratch/eb" EASYBUILD_SOURCEPATH="$scratch/sources" EASYBUILD_TMPDIR="$scratch/tmp"
 export EASYBUILD_MODULES_TOOL=Lmod EASYBUILD_ALLOW_USE_AS_ROOT_AND_ACCEPT_CONSEQUENCES=1
-# Whatever the tool would still fetch (EasyBuild looks for a newer config.guess) goes to a closed
-# port on this machine and fails at once: nothing reaches the network.
-export http_proxy=http://127.0.0.1:9 https_proxy=http://127.0.0.1:9 HTTP_PROXY=http://127.0.0.1:9 HTTPS_PROXY=http://127.0.0.1:9
+# shellcheck source=tests/no_network.sh
+source "$root/tests/no_network.sh"
 mkdir -p "$HOME" "$EASYBUILD_SOURCEPATH/k/kun2wyt" "$EASYBUILD_TMPDIR"
 cp "$release" "$tree_release" "$EASYBUILD_SOURCEPATH/k/kun2wyt/"
 # shellcheck disable=SC1090
