@@ -8,13 +8,20 @@
 # files alone.
 #
 # cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -DARCH=x86_64
-#       -DCOMPILER=cc -DPYTHON=python3 "-DCOMPONENTS=program;manuals;..." -DALLOW_DIRTY=OFF -P dist.cmake
+#       -DCOMPILER=cc -DPYTHON=python3 "-DCOMPONENTS=program;manuals;..." -P dist.cmake
 cmake_minimum_required(VERSION 3.20)
-# What is committed, unless told otherwise; every time the release's date, or the commit's.
-execute_process(COMMAND "${PYTHON}" "${SOURCE_DIR}/packaging/generate.py" epoch "${VERSION}" "${ALLOW_DIRTY}"
-                OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+# Every file from one and the same tree: the one that was configured and built, as it is now.
+include("${SOURCE_DIR}/cmake/version.cmake")
+if(KUN2WYT_DIRTY AND NOT "$ENV{KUN2WYT_ALLOW_DIRTY}" STREQUAL "1")
+    message(FATAL_ERROR "uncommitted changes to tracked files (git status): commit them, or run with "
+                        "KUN2WYT_ALLOW_DIRTY=1 in the environment for packages named ${KUN2WYT_VERSION}")
+endif()
+if(NOT KUN2WYT_VERSION STREQUAL VERSION)
+    message(FATAL_ERROR "the tree is ${KUN2WYT_VERSION} now, but was configured as ${VERSION}: configure again")
+endif()
+# Every time the release's date, or the commit's.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH}) # for cpack, rpmbuild, tar and the bills of materials alike
-    set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
+    set(ENV{SOURCE_DATE_EPOCH} "${KUN2WYT_EPOCH}")
 endif()
 
 set(work "${BINARY_DIR}/packages")

@@ -57,7 +57,8 @@ install(FILES LICENSES/MIT.txt DESTINATION "${doc_dir}" RENAME LICENSE COMPONENT
 find_package(Python3 COMPONENTS Interpreter)
 set(package_docs "${PROJECT_BINARY_DIR}/package-docs")
 foreach(component IN ITEMS debian_docs rpm_license)
-    install(CODE "execute_process(COMMAND \"${Python3_EXECUTABLE}\" \"${PROJECT_SOURCE_DIR}/packaging/generate.py\" docs
+    install(CODE "execute_process(COMMAND \"${CMAKE_COMMAND}\" -E env \"CMAKE_COMMAND=${CMAKE_COMMAND}\"
+                                          \"${Python3_EXECUTABLE}\" \"${PROJECT_SOURCE_DIR}/packaging/generate.py\" docs
                                           \"${package_docs}\" \"${KUN2WYT_VERSION}\" COMMAND_ERROR_IS_FATAL ANY)"
             COMPONENT ${component} EXCLUDE_FROM_ALL)
 endforeach()

@@ -59,7 +59,7 @@ endforeach()
 set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/kun2wyt/LICENSE" "%doc /usr/${doc_dir}/README.md"
                             "%doc /usr/${doc_dir}/CHANGELOG.md")
 # No clock time and no host name in the package: its build time and file times are the
-# commit's (SOURCE_DATE_EPOCH, set by cmake/dist.cmake).
+# release's date, or the commit's (SOURCE_DATE_EPOCH, set by cmake/dist.cmake).
 string(CONCAT CPACK_RPM_SPEC_MORE_DEFINE
     "%define packager ${KUN2WYT_MAINTAINER}\n"
     "%define _buildhost reproducible\n"
@@ -76,7 +76,7 @@ add_custom_target(
     dist
     COMMAND "${CMAKE_COMMAND}" "-DCPACK=${CMAKE_CPACK_COMMAND}" "-DSOURCE_DIR=${PROJECT_SOURCE_DIR}"
             "-DBINARY_DIR=${PROJECT_BINARY_DIR}" "-DOUT=${KUN2WYT_DIST_DIR}" "-DVERSION=${KUN2WYT_VERSION}"
-            "-DARCH=${KUN2WYT_ARCH}" "-DCOMPILER=${CMAKE_C_COMPILER}" "-DPYTHON=${Python3_EXECUTABLE}" "-DALLOW_DIRTY=${KUN2WYT_ALLOW_DIRTY}"
+            "-DARCH=${KUN2WYT_ARCH}" "-DCOMPILER=${CMAKE_C_COMPILER}" "-DPYTHON=${Python3_EXECUTABLE}"
             "-DCOMPONENTS=${CPACK_KUN2WYT_archive_COMPONENTS}" -P "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
     DEPENDS kun2wyt man_page $<$<BOOL:${KUN2WYT_PORTABLE}>:kun2wyt_portable>
     USES_TERMINAL

@@ -8,9 +8,6 @@ build and Debian's package database say. CMake calls it.
   generate.py docs OUT VERSION
       OUT/changelog.gz (Debian's format), OUT/rpm-changelog, OUT/copyright (DEP-5), for
       VERSION: a development version gets an entry of its own, dated SOURCE_DATE_EPOCH
-  generate.py epoch VERSION ALLOW_DIRTY
-      the time of every file that dist makes: a release's date in CHANGELOG.md, or the
-      commit's; refuses uncommitted changes to tracked files unless ALLOW_DIRTY is true
   generate.py archive TREE TOP COMPILER
       in the unpacked archive TREE/TOP: share/doc/kun2wyt/third-party (the notice of what its
       static program holds, with the licences) and share/doc/kun2wyt/files (what the
@@ -45,14 +42,34 @@ def sha256(path):
     return hashlib.sha256(Path(path).read_bytes()).hexdigest()
 
 
+def version_rule(changelog=None, root=ROOT):
+    """What cmake/version.cmake, the one rule for what a tree is, says of ROOT (with CHANGELOG in
+    place of its CHANGELOG.md): its release, version, date, epoch and CHANGELOG.md's headings.
+    Its refusal ends the program with its own words."""
+    command = [os.environ.get("CMAKE_COMMAND", "cmake"), f"-DSOURCE_DIR={root}", "-P", str(ROOT / "cmake/version.cmake")]
+    if changelog:
+        command.insert(1, f"-DCHANGELOG={changelog}")
+    answer = subprocess.run(command, capture_output=True, text=True)
+    if answer.returncode:
+        said = re.findall(r"^  (\S.*)$", answer.stderr.split("Call Stack")[0], re.M)
+        sys.exit(" ".join(said) or answer.stderr)
+    return json.loads(answer.stdout)
+
+
+def recorded(record=ROOT / "packaging/releases/releases.json"):
+    """The releases that RECORD holds, oldest first; none where there is no record (a source
+    release leaves it out)."""
+    return json.loads(Path(record).read_text())["releases"] if Path(record).exists() else []
+
+
 # ---- changelogs and copyright -------------------------------------------------------------
 
-def changelog(text):
-    """CHANGELOG.md's entries, newest first: (version, date, ["Section: item", ...]); an
-    [Unreleased] entry is (None, None, items)."""
+def changelog(text, headings):
+    """CHANGELOG.md's entries, newest first: (version, date, ["Section: item", ...]), from its
+    TEXT and the rule's HEADINGS of it; an [Unreleased] entry is (None, None, items)."""
+    heads = {entry["heading"]: entry for entry in headings}
     entries, section, item = [], "", None
     for line in text.splitlines() + [""]:
-        heading = re.fullmatch(r"## \[([^]]+)\] - (\d+)-(\d+)-(\d+)|## \[Unreleased\]", line)
         more = re.fullmatch(r"  +(.+)", line)
         if more and item is not None:
             item += " " + more[1]
@@ -60,10 +77,9 @@ def changelog(text):
         if item is not None:
             entries[-1][2].append(f"{section}: {item}")
             item = None
-        if heading and heading[1]:
-            entries.append((heading[1], datetime.date(*map(int, heading.group(2, 3, 4))), []))
-        elif heading:
-            entries.append((None, None, []))
+        if line in heads:
+            date = heads[line]["date"]
+            entries.append((heads[line]["version"], datetime.date.fromisoformat(date) if date else None, []))
         elif line.startswith("### "):
             section = line[4:]
         elif line.startswith("- ") and entries:
@@ -73,26 +89,23 @@ def changelog(text):
 
 def wrap(text, width, first, rest):
     """TEXT's words in lines of at most WIDTH columns, the first after FIRST, the others after
-    REST. A ';' counts as eleven columns, as it did when the packages' changelogs were first
-    filled: their lines stay where they broke."""
+    REST."""
     words = text.split()
     lines = [first + words[0]]
     for word in words[1:]:
-        if len((lines[-1] + " " + word).replace(";", "<semicolon>")) > width:
+        if len(lines[-1] + " " + word) > width:
             lines.append(rest + word)
         else:
             lines[-1] += " " + word
     return "".join(line + "\n" for line in lines)
 
 
-def changelogs(text, maintainer, version, date):
-    """The changelog in Debian's format and in RPM's, from CHANGELOG.md's TEXT, for VERSION: a
-    development version that CHANGELOG.md does not date gets an entry of its own on DATE, with
-    what [Unreleased] lists."""
-    entries = changelog(text)
+def changelogs(text, headings, maintainer, version, date):
+    """The changelog in Debian's format and in RPM's, from CHANGELOG.md's TEXT and HEADINGS, for
+    VERSION: a development version that CHANGELOG.md does not date gets an entry of its own on
+    DATE, with what [Unreleased] lists."""
+    entries = changelog(text, headings)
     releases = [entry for entry in entries if entry[0]]
-    if not releases:
-        sys.exit("CHANGELOG.md names no version")
     if version not in [entry[0] for entry in releases]:
         unreleased = [items for name, _, items in entries if name is None]
         items = unreleased[0] if unreleased and unreleased[0] else [f"Development version {version}."]
@@ -119,7 +132,8 @@ def docs(out, version):
     out.mkdir(parents=True, exist_ok=True)
     maintainer = META["maintainer"]
     built = datetime.datetime.fromtimestamp(int(os.environ.get("SOURCE_DATE_EPOCH", time.time())), datetime.timezone.utc)
-    debian, rpm = changelogs((ROOT / "CHANGELOG.md").read_text(), maintainer, version, built.date())
+    debian, rpm = changelogs((ROOT / "CHANGELOG.md").read_text(), version_rule()["entries"], maintainer, version,
+                             built.date())
     # Debian keeps changelogs compressed; -n leaves out the name and time.
     (out / "changelog").write_text(debian)
     run("gzip", "-9", "-n", "-f", str(out / "changelog"))
@@ -134,19 +148,6 @@ def docs(out, version):
         f"Upstream-Name: {META['name']}\nUpstream-Contact: {maintainer}\nSource: {META['homepage']}\n\n"
         f"Files: *\nCopyright: 2026 {META['authors']}\nLicense: {META['licence']}\n\n"
         f"License: {META['licence']}\n{licence}")
-
-
-def epoch(version, allow_dirty):
-    git = ["git", "-C", str(ROOT)]
-    if allow_dirty.upper() not in ("ON", "1", "TRUE", "YES") and (ROOT / ".git").exists():
-        changed = run(*git, "status", "--porcelain", "--untracked-files=no")
-        if changed:
-            sys.exit(f"uncommitted changes to tracked files:\n{changed}\nCommit them, or configure with "
-                     "-DKUN2WYT_ALLOW_DIRTY=ON for packages whose version says that they may hold them.")
-    for name, date, _ in changelog((ROOT / "CHANGELOG.md").read_text()):
-        if name == version:
-            return print(int(datetime.datetime(date.year, date.month, date.day, tzinfo=datetime.timezone.utc).timestamp()))
-    print(run(*git, "log", "-1", "--format=%ct"))
 
 
 # ---- what the portable archive's static program holds ---------------------------------------
@@ -337,17 +338,17 @@ def dist(work, out, version, arch, compiler):
     sums = "".join(f"{sha256(Path(out) / name)}  {name}\n" for name in names)
     (Path(out) / "SHA256SUMS").write_text(sums)
     print(f"SOURCE_DATE_EPOCH={os.environ['SOURCE_DATE_EPOCH']}\n{sums}", end="")
-    released(version, made if os.environ.get("KUN2WYT_COMPARE_PACKAGES") else [source])
+    released(version, [source])
 
 
 def released(version, made, record=ROOT / "packaging/releases/releases.json"):
     """A recorded release keeps its bytes: MADE (with their bills) must be the record's. (A
     source release holds no record.)"""
-    recorded = {r["version"]: r["files"] for r in json.loads(record.read_text())["releases"]} if record.exists() else {}
-    if version not in recorded:
+    files = {r["version"]: r["files"] for r in recorded(record)}
+    if version not in files:
         return
     names = {os.path.basename(p): p for path in made for p in (path, path + ".spdx.json")}
-    differ = [name for name, path in names.items() if sha256(path) != recorded[version].get(name)]
+    differ = [name for name, path in names.items() if sha256(path) != files[version].get(name)]
     if differ:
         sys.exit(f"{', '.join(differ)}: not the bytes of release {version} as recorded in {record}.\n"
                  "A released version keeps its bytes. To change what it holds, open a development version: "
@@ -356,7 +357,7 @@ def released(version, made, record=ROOT / "packaging/releases/releases.json"):
 
 
 if __name__ == "__main__":
-    commands = {"docs": (docs, 2), "epoch": (epoch, 2), "archive": (archive, 3), "dist": (dist, 5)}
+    commands = {"docs": (docs, 2), "archive": (archive, 3), "dist": (dist, 5)}
     if len(sys.argv) < 2 or sys.argv[1] not in commands or len(sys.argv) != commands[sys.argv[1]][1] + 2:
         sys.exit(__doc__)
     commands[sys.argv[1]][0](*sys.argv[2:])

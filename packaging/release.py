@@ -3,28 +3,37 @@
 # SPDX-License-Identifier: MIT
 """kun2wyt's releases, as packaging/releases/releases.json records them: for each, its version,
 date and commit, the sha256 of each of its files, and the tools that built them. A release is
-written there once and never changed; its files are what its own commit's scripts build.
+written there once and never changed; its files are what its own commit's scripts build. What
+a tree is (a release, or a development version) is cmake/version.cmake's to say; this asks it.
 
   release.py cut VERSION [--date YYYY-MM-DD]
-      on a clean development tree: writes VERSION where it stands (CMakeLists.txt, CHANGELOG.md's
-      [Unreleased] heading with the date, the man page, README's command lines). Commit that:
-      it is the release.
+      on a clean development tree: dates CHANGELOG.md's [Unreleased] entry as VERSION, and
+      writes VERSION into the man page and README's commands for the release's files. Commit
+      that: it is the release.
   release.py record
-      on a clean tree at that commit: builds both architectures' packages and the source
-      release, and writes their sha256s and the tools into the record, a version() line into
-      the Spack package and a new easyconfig. Commit that: it changes no release's bytes. Then
-      open the next development version with '## [Unreleased]' atop CHANGELOG.md.
+      on a clean tree that is a release not yet recorded: builds every architecture's packages
+      and the source release, and writes their sha256s and the tools into the record, a
+      version() line into the Spack package and a new easyconfig. Commit that: it changes no
+      release's bytes (README, which the packages carry, stays as it is).
+  release.py open
+      on a clean tree of a recorded release: opens the next development version, an empty
+      '## [Unreleased]' entry atop CHANGELOG.md, and README's recipe commands name the release
+      just recorded. Commit that.
   release.py verify [--packages] [--keep FOLDER] [VERSION...]
       rebuilds the source release of each recorded release (or those named) from its own
       commit, in a scratch checkout, and compares it with the record; with --packages, its
       packages too, with that commit's own dist presets (their bytes also depend on Debian's
       toolchain: compare on a machine with the recorded tools). --keep leaves the rebuilt
       source releases in FOLDER. Names every file that differs, and fails.
+
+Each command checks everything it is given before it writes anything, and writes all its files
+or none.
 """
 import argparse
 import datetime
-import hashlib
 import json
+import os
+import platform
 import re
 import shutil
 import subprocess
@@ -33,20 +42,26 @@ import tempfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "packaging"))
+import generate  # noqa: E402  (the rule's answer and the record, read one way for both)
+
 RECORD = ROOT / "packaging/releases/releases.json"
 RELEASES = RECORD.parent  # beside the record: the ways to make releases whose commit has none of its own
+SPACK = "packaging/spack/packages/kun2wyt/package.py"
 
 
 def git(*args, cwd=ROOT):
     return subprocess.run(["git", *args], cwd=cwd, check=True, capture_output=True, text=True).stdout.strip()
 
 
-def sha256(path):
-    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+def presets():
+    """The dist preset of each architecture in packaging/metadata.json: the machine's own is
+    dist, every other one cross-built as dist-ARCH."""
+    return [("dist" if arch == platform.machine() else f"dist-{arch}") for arch in generate.META["architectures"]]
 
 
 def releases(record, wanted):
-    recorded = json.loads(Path(record).read_text())["releases"]
+    recorded = generate.recorded(record)
     unknown = set(wanted) - {r["version"] for r in recorded}
     if unknown:
         sys.exit(f"no release {', '.join(sorted(unknown))} in {record}")
@@ -72,85 +87,163 @@ def clean():
         sys.exit(f"uncommitted changes to tracked files:\n{changed}\ncommit or stash them first")
 
 
-def project_version():
-    return re.search(r"\n    VERSION (\S+)\n", (ROOT / "CMakeLists.txt").read_text())[1]
-
-
 def numbers(version):
-    return [int(n) for n in version.split(".")]
+    return tuple(int(n) for n in version.split("."))
 
 
-def rewrite(path, pattern, replacement, count=1):
-    text = (ROOT / path).read_text()
-    new, made = re.subn(pattern, replacement, text, count=count, flags=re.M)
+def replaced(text, pattern, replacement, where):
+    new, made = re.subn(pattern, replacement, text, count=1, flags=re.M)
     if not made:
-        sys.exit(f"{path}: nothing matches {pattern}")
-    (ROOT / path).write_text(new)
+        sys.exit(f"{where}: nothing matches {pattern}")
+    return new
+
+
+# README's commands that name a release's files follow the release commit (cut); those that name
+# its recipes and its rebuilt source release, which exist once it is recorded, follow with the
+# next development version (open), as the record's commit may not change what the packages carry.
+RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
+
+
+def readme(text, old, new, recipes):
+    """README's TEXT with OLD in place of NEW in its command lines, in its code blocks: those that
+    name the recipes (RECIPES true) or the others; its prose keeps the versions it speaks of."""
+    lines, code = [], False
+    for line in text.split("\n"):
+        code = code != line.startswith("```")
+        if code and bool(RECIPE_LINE.search(line)) == recipes:
+            line = re.sub(rf"(kun2wyt[-_/]){re.escape(old)}(?![\d])", rf"\g<1>{new}", line)
+        lines.append(line)
+    return "\n".join(lines)
+
+
+def write_all(texts):
+    """Each file of TEXTS (path under ROOT: its new text) written, or, if any fails, none."""
+    old = {path: (ROOT / path).read_bytes() if (ROOT / path).exists() else None for path in texts}
+    try:
+        for path, text in texts.items():
+            (ROOT / f"{path}.new").write_text(text)
+        for path in texts:
+            os.replace(ROOT / f"{path}.new", ROOT / path)
+    except BaseException:
+        for path, before in old.items():
+            (ROOT / f"{path}.new").unlink(missing_ok=True)
+            if before is None:
+                (ROOT / path).unlink(missing_ok=True)
+            else:
+                (ROOT / path).write_bytes(before)
+        raise
 
 
 def cut(version, date):
     clean()
-    old = project_version()
-    if not re.fullmatch(r"\d+\.\d+\.\d+", version) or numbers(version) <= numbers(old):
-        sys.exit(f"{version} is no version after {old} (MAJOR.MINOR.PATCH)")
+    tree = generate.version_rule()
+    old = tree["release"]
+    if tree["entries"][0]["version"] is not None:
+        sys.exit(f"CHANGELOG.md has no [Unreleased] entry atop it: this tree is release {old}. Put "
+                 "'## [Unreleased]' atop CHANGELOG.md with what the release brings, commit it, and cut then")
+    if not re.fullmatch(r"(0|[1-9]\d*)\.(0|[1-9]\d*)\.(0|[1-9]\d*)", version) or numbers(version) <= numbers(old):
+        sys.exit(f"{version} is no version after {old}: give MAJOR.MINOR.PATCH, without leading zeros, such as "
+                 f"{'.'.join(map(str, numbers(old)[:1] + (numbers(old)[1] + 1, 0)))}")
+    today = datetime.datetime.now(datetime.timezone.utc).date()
+    try:
+        if not re.fullmatch(r"\d{4}-\d\d-\d\d", date):
+            raise ValueError
+        day = datetime.date.fromisoformat(date)
+    except ValueError:
+        sys.exit(f"--date {date} is no day: give it as YYYY-MM-DD, such as {today}")
     # rpmbuild only brings times later than the release's date down to it: a file it writes
     # before that date would keep its own time.
-    if date > f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d}":
-        sys.exit(f"{date} is still to come: cut a release on its day, or later")
-    if not re.search(r"^## \[Unreleased\]$", (ROOT / "CHANGELOG.md").read_text(), re.M):
-        sys.exit("CHANGELOG.md has no [Unreleased] entry to release")
-    rewrite("CMakeLists.txt", rf"^    VERSION {re.escape(old)}$", f"    VERSION {version}")
-    rewrite("CHANGELOG.md", r"^## \[Unreleased\]$", f"## [{version}] - {date}")
-    rewrite("docs/kun2wyt.1", r'^\.TH KUN2WYT 1 "[0-9-]+" "kun2wyt [^"]+"', f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"')
-    # README's command lines, in its code blocks; its prose keeps the versions it speaks of.
-    lines, code = [], False
-    for line in (ROOT / "README.md").read_text().split("\n"):
-        code = code != line.startswith("```")
-        if code:
-            line = re.sub(rf"(kun2wyt[-_/]){re.escape(old)}(?![\d])", rf"\g<1>{version}", line)
-        lines.append(line)
-    (ROOT / "README.md").write_text("\n".join(lines))
+    if day > today:
+        sys.exit(f"--date {date} is still to come: cut a release on its day ({today} in UTC), or later")
+    if day < datetime.date.fromisoformat(tree["date"]):
+        sys.exit(f"--date {date} is before {tree['date']}, the date of {old}: give {tree['date']} or later")
+    heading = f"## [{version}] - {date}"
+    texts = {
+        "CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(tree['entries'][0]['heading'])}$",
+                                 heading, "CHANGELOG.md"),
+        "docs/kun2wyt.1": replaced((ROOT / "docs/kun2wyt.1").read_text(), r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
+                                   f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"', "docs/kun2wyt.1"),
+        "README.md": readme((ROOT / "README.md").read_text(), old, version, recipes=False),
+    }
+    # The rule must take the new changelog for exactly this release, before anything is written.
+    with tempfile.NamedTemporaryFile("w", suffix=".md") as trial:
+        trial.write(texts["CHANGELOG.md"])
+        trial.flush()
+        after = generate.version_rule(trial.name)
+    if (after["release"], after["entries"][0]["version"]) != (version, version):
+        sys.exit(f"CHANGELOG.md would not make release {version}: {after['entries'][0]['heading']}")
+    write_all(texts)
     print(f"kun2wyt {version}: written. Commit it; that commit is the release. Then: packaging/release.py record")
 
 
-TOOLS = {"g++": ["g++", "--version"], "aarch64-linux-gnu-g++": ["aarch64-linux-gnu-g++", "--version"],
-         "musl-dev:amd64": ["dpkg-query", "-W", "-f=${Version}", "musl-dev:amd64"],
-         "musl-dev:arm64": ["dpkg-query", "-W", "-f=${Version}", "musl-dev:arm64"],
-         "cmake": ["cmake", "--version"], "dpkg": ["dpkg", "--version"], "rpm": ["rpm", "--version"],
-         "tar": ["tar", "--version"], "gzip": ["gzip", "--version"]}
+def tools():
+    """The tools whose versions decide the bytes of the files, each as it names itself."""
+    found = {"g++": ["g++", "--version"]}
+    for arch, deb_arch in generate.META["architectures"].items():
+        if arch != platform.machine():
+            found[f"{arch}-linux-gnu-g++"] = [f"{arch}-linux-gnu-g++", "--version"]
+    for deb_arch in generate.META["architectures"].values():
+        found[f"musl-dev:{deb_arch}"] = ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb_arch}"]
+    found |= {"cmake": ["cmake", "--version"], "dpkg": ["dpkg", "--version"], "rpm": ["rpm", "--version"],
+              "tar": ["tar", "--version"], "gzip": ["gzip", "--version"]}
+    return {name: subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()[0]
+            for name, command in found.items()}
 
 
 def record():
     clean()
-    version = project_version()
-    dated = re.search(rf"^## \[{re.escape(version)}\] - (\d{{4}}-\d\d-\d\d)$", (ROOT / "CHANGELOG.md").read_text(), re.M)
-    if not dated:
-        sys.exit(f"CHANGELOG.md dates no release {version}: cut it first (packaging/release.py cut VERSION)")
+    tree = generate.version_rule()
+    version = tree["version"]
     recorded = json.loads(RECORD.read_text())
+    if not tree["is_release"]:
+        sys.exit(f"this tree is {version}, a development version: record the release commit itself, the "
+                 "one that 'packaging/release.py cut VERSION' and its commit made")
     if version in [r["version"] for r in recorded["releases"]]:
         sys.exit(f"{version} is recorded already, and a record is never changed")
+    newest = recorded["releases"][-1]["version"]
+    easyconfigs = sorted((ROOT / "packaging/easybuild").glob("kun2wyt-*.eb"), key=lambda p: numbers(p.stem[8:]))
+    if numbers(easyconfigs[-1].stem[8:]) != numbers(newest):
+        sys.exit(f"the newest easyconfig is {easyconfigs[-1].name}, not that of {newest}, the newest release recorded")
     dist = ROOT / "build/dist"
     shutil.rmtree(dist, ignore_errors=True)
-    for preset in ("dist", "dist-aarch64"):
+    for preset in presets():
         subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=ROOT, check=True)
     files = dict(reversed(line.split("  ")) for line in (dist / "SHA256SUMS").read_text().splitlines())
     source = f"kun2wyt-{version}.tar.gz"
-    tools = {name: subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()[0]
-             for name, command in TOOLS.items()}
-    recorded["releases"].append({
-        "version": version, "date": dated[1], "commit": git("rev-parse", "HEAD"),
-        "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"],
-        "files": files, "tools": tools})
-    RECORD.write_text(json.dumps(recorded, indent=2) + "\n")
+    if source not in files or any(version not in name for name in files):
+        sys.exit(f"build/dist/SHA256SUMS lists files of another version than {version}:\n  " + "\n  ".join(files))
+    entry = {"version": version, "date": tree["date"], "commit": git("rev-parse", "HEAD"),
+             "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"],
+             "files": files, "tools": tools()}
     # The recipes: a version() line atop Spack's released versions, an easyconfig of its own.
-    rewrite("packaging/spack/packages/kun2wyt/package.py", r'^(    version\("develop".*\n)',
-            rf'\g<1>    version("{version}", sha256="{files[source]}")\n')
-    easyconfigs = sorted((ROOT / "packaging/easybuild").glob("kun2wyt-*.eb"), key=lambda p: numbers(p.stem[8:]))
-    newest = easyconfigs[-1].read_text()
-    newest = re.sub(r"^version = '.*'$", f"version = '{version}'", newest, flags=re.M)
-    newest = re.sub(r"^checksums = \['[0-9a-f]+'\]$", f"checksums = ['{files[source]}']", newest, flags=re.M)
-    (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").write_text(newest)
-    print(f"kun2wyt {version} recorded. Commit packaging/; then open the next development version.")
+    easyconfig = easyconfigs[-1].read_text()
+    easyconfig = replaced(easyconfig, r"^version = '.*'$", f"version = '{version}'", easyconfigs[-1].name)
+    easyconfig = replaced(easyconfig, r"^checksums = \['[0-9a-f]+'\]$", f"checksums = ['{files[source]}']",
+                          easyconfigs[-1].name)
+    write_all({
+        "packaging/releases/releases.json": json.dumps(recorded | {"releases": recorded["releases"] + [entry]},
+                                                       indent=2) + "\n",
+        SPACK: replaced((ROOT / SPACK).read_text(), r'^(    version\("develop".*\n)',
+                        rf'\g<1>    version("{version}", sha256="{files[source]}")\n', SPACK),
+        f"packaging/easybuild/kun2wyt-{version}.eb": easyconfig,
+    })
+    print(f"kun2wyt {version} recorded. Commit packaging/; then: packaging/release.py open")
+
+
+def open_next():
+    clean()
+    tree = generate.version_rule()
+    if tree["version"] not in [r["version"] for r in generate.recorded()]:
+        sys.exit(f"this tree is {tree['version']}, no recorded release: record the release first "
+                 "(packaging/release.py record)")
+    top = tree["entries"][0]["heading"]
+    shown = re.search(r"^eb packaging/easybuild/kun2wyt-(\S+)\.eb$", (ROOT / "README.md").read_text(), re.M)
+    if not shown:
+        sys.exit("README.md shows no 'eb packaging/easybuild/kun2wyt-VERSION.eb' line")
+    write_all({"CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(top)}$",
+                                        f"## [Unreleased]\n\n{top}", "CHANGELOG.md"),
+               "README.md": readme((ROOT / "README.md").read_text(), shown[1], tree["version"], recipes=True)})
+    print("CHANGELOG.md opens the next development version. Commit it, and list each change there as it lands.")
 
 
 def verify(record, wanted, packages, keep):
@@ -166,12 +259,12 @@ def verify(record, wanted, packages, keep):
             subprocess.run(command, cwd=tree, check=True, stdout=subprocess.DEVNULL)
             made[source] = out
             if packages:
-                for preset in ("dist", "dist-aarch64"):
+                for preset in presets():
                     subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=tree, check=True,
                                    stdout=subprocess.DEVNULL)
                 made |= {name: tree / "build/dist" / name for name in files if name != source}
             for name, path in sorted(made.items()):
-                same = path.exists() and sha256(path) == files[name]
+                same = path.exists() and generate.sha256(path) == files[name]
                 print(f"{version}: {name} {'as recorded' if same else 'differs from the record'}")
                 if not same:
                     differ.append(f"{version}: {name}")
@@ -194,11 +287,14 @@ def main():
     cutting.add_argument("version", metavar="VERSION")
     cutting.add_argument("--date", default=f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d}")
     commands.add_parser("record", help="build the release at HEAD and record it")
+    commands.add_parser("open", help="open the next development version in CHANGELOG.md")
     args = parser.parse_args()
     if args.command == "cut":
         cut(args.version, args.date)
     elif args.command == "record":
         record()
+    elif args.command == "open":
+        open_next()
     else:
         verify(args.record, args.versions, args.packages, args.keep)
 

@@ -2,13 +2,15 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 # README's Spack commands, run as written from this checkout against the newest release's source
-# release, then `develop` from this repository's main branch, with no network: Spack from the snapshot in the HPC folder, its solver's Python module built from
-# the clingo source there (once, into CLINGO_CACHE), its download sources disabled, and the
-# release in a mirror of the test's own. The recipe must hold the release's checksum, pass
-# `spack audit packages`, install with its install-time check (--test=root), and `spack load`
-# must give the program and its man page. develop is cloned from this checkout, by its plain
-# path (full history, for its development version), without editing the recipe. Spack's state,
-# caches and home stay in a scratch folder that is removed at the end.
+# release, then `develop` from this repository's main branch, with no network: Spack from the
+# snapshot in the HPC folder, its solver's Python module built from the clingo source there
+# (once, into CLINGO_CACHE), its download sources disabled, and the release in a mirror of the
+# test's own. The recipe must hold the release's checksum, pass `spack audit packages`, install
+# with its install-time check (--test=root), and `spack load` must give the program and its man
+# page. develop is cloned from this checkout by a file:// URL, as Spack clones a remote one,
+# without editing the recipe: it must carry, as the name of its modulefile, the version that a
+# full clone of main builds as. Spack's state, caches and home stay in a scratch folder that is
+# removed at the end.
 # usage: spack_test.sh SOURCE_RELEASE README
 #   HPC folder: $KUN2WYT_HPC, or ../shared/hpc from the project's root; clingo's module is
 #   kept in $KUN2WYT_CLINGO_CACHE, or build/clingo. Exits 77, skipped, without them.
@@ -32,9 +34,8 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export HOME="$scratch/home" SPACK_USER_CONFIG_PATH="$scratch/config" SPACK_USER_CACHE_PATH="$scratch/cache"
 export SPACK_PYTHON=$python3 PYTHONPATH="$cache/python"
-# Whatever the tool would still fetch (EasyBuild looks for a newer config.guess) goes to a closed
-# port on this machine and fails at once: nothing reaches the network.
-export http_proxy=http://127.0.0.1:9 https_proxy=http://127.0.0.1:9 HTTP_PROXY=http://127.0.0.1:9 HTTPS_PROXY=http://127.0.0.1:9
+# shellcheck source=tests/no_network.sh
+source "$root/tests/no_network.sh"
 mkdir -p "$HOME"
 
 # clingo's Python module, once for all the runs that share the cache.
@@ -82,13 +83,15 @@ man -w kun2wyt | grep -q "^$scratch/spack/opt/" || fail "spack load does not giv
 spack audit packages kun2wyt || fail "spack audit packages kun2wyt"
 spack unload kun2wyt
 
-spack config --scope site add "packages:kun2wyt:package_attributes:git:$root"
-echo "+ spack install --test=root kun2wyt@develop (from $root)"
+spack config --scope site add "packages:kun2wyt:package_attributes:git:'file://$root'" # quoted: a URL holds a colon
+echo "+ spack install --test=root kun2wyt@develop (from file://$root)"
 spack install --test=root kun2wyt@develop || fail "spack install kun2wyt@develop"
 developed=$(spack location -i kun2wyt@develop) || fail "no kun2wyt@develop installed"
-main=$(git -C "$root" rev-parse --short=7 main)
-# counted from the newest release's commit, which only a clone with full history holds
-ls "$developed/share/modulefiles/kun2wyt/" | grep -q "^[0-9.]*\.dev[1-9][0-9]*\.g$main\$" ||
-    fail "develop does not carry main's development version: $(ls "$developed/share/modulefiles/kun2wyt/")"
+# The version main builds as, asked of a full clone of it: a development version counts the
+# commits since the newest release, which a shallow clone would not hold.
+git clone -q --branch main "file://$root" "$scratch/main"
+expected=$(cmake -DFIELD=version -P "$scratch/main/cmake/version.cmake") || true
+carried=$(ls "$developed/share/modulefiles/kun2wyt/" 2>/dev/null) || true
+[[ -n $expected && $carried == "$expected" ]] || fail "develop carries version '$carried', main builds as '$expected'"
 ((failed == 0)) && echo "spack: installed, checked, loaded and audited offline"
 exit "$failed"

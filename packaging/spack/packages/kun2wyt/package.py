@@ -19,9 +19,10 @@ class Kun2wyt(CMakePackage):
     license("MIT")
 
     # The released versions are those of packaging/releases/releases.json, with the checksums
-    # recorded there; packaging/release.py record adds each. develop is the main branch, whose
-    # build names itself with a development version.
-    version("develop", branch="main")
+    # recorded there; packaging/release.py record adds each. develop is the main branch. Between
+    # releases its build names itself with a development version, which counts the commits since
+    # the newest release: a shallow clone, Spack's default, has not got them.
+    version("develop", branch="main", get_full_repo=True)
     version("1.2.0", sha256="18093af7f763cb3d9f33cf73686dbd5ea9f18b17f616e920a180e16da2eef75a")
 
     depends_on("cmake@3.20:", type="build")
