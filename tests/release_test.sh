@@ -62,7 +62,7 @@ said() { tr -s ' \n' '  ' <"$1"; } # CMake wraps its messages
 # heading | what the rule calls the tree, or the start of its refusal
 while IFS='|' read -r heading answer; do
     git reset -q --hard "$base" && git clean -qfdx -e build
-    retop "$(printf "$heading")" && git commit -qam "$heading"
+    retop "$(printf "$heading")" && git commit -q --allow-empty -am "$heading"
     rm -f "$scratch/built"
     if [[ $answer == *' '* ]]; then
         rule version >/dev/null 2>"$scratch/rule" && fail "the rule takes '$heading'"
