@@ -33,7 +33,7 @@ chmod +x "$scratch/bin/cmake"
 export PATH="$scratch/bin:$PATH" TZ=UTC
 
 section=$(sed -n '/^## Developing/,/^## /p' "$readme")
-line() { grep -m1 "$1" <<<"$section" | sed 's/ *#.*//'; }
+line() { sed 's/ *#.*//' <<<"$section" | grep -m1 "$1"; }
 cut_line=$(line '^python3 packaging/release.py cut ') commit_line=$(line "^git commit -am 'Release ")
 record_line=$(line '^python3 packaging/release.py record$') recorded_line=$(line "^git add packaging && git commit ")
 open_line=$(line '^python3 packaging/release.py open$') opened_line=$(line "^git commit -am 'Open ")
@@ -66,18 +66,19 @@ while IFS='|' read -r heading answer; do
     rm -f "$scratch/built"
     if [[ $answer == *' '* ]]; then
         rule version >/dev/null 2>"$scratch/rule" && fail "the rule takes '$heading'"
-        grep -qF "$answer" <(said "$scratch/rule") || { cat "$scratch/rule"; fail "the rule's refusal of '$heading'"; }
+        grep -qF -- "$answer" <(said "$scratch/rule") || { cat "$scratch/rule"; fail "the rule's refusal of '$heading'"; }
         for tool in "cmake -DSOURCE_DIR=$PWD -DVERSION=x -P cmake/dist.cmake" "sh packaging/source-release.sh $new $scratch/s.tgz" \
             "python3 packaging/release.py record"; do
             $tool >/dev/null 2>"$scratch/said" && fail "$tool takes '$heading'"
-            grep -qF "$answer" <(said "$scratch/said") || { cat "$scratch/said"; fail "$tool refuses '$heading' otherwise"; }
+            grep -qF -- "$answer" <(said "$scratch/said") || { cat "$scratch/said"; fail "$tool refuses '$heading' otherwise"; }
         done
         [[ ! -e $scratch/built ]] || fail "record built '$heading'"
         continue
     fi
     [[ $(rule version) =~ ^$answer$ ]] || fail "the rule calls '$heading' $(rule version), not $answer"
     version=$(rule version)
-    cmake -DSOURCE_DIR="$PWD" -DVERSION=x -P cmake/dist.cmake 2>&1 | said /dev/stdin | grep -qF "the tree is $version now" ||
+    cmake -DSOURCE_DIR="$PWD" -DVERSION=x -P cmake/dist.cmake &>"$scratch/said" || true
+    grep -qF -- "the tree is $version now" <(said "$scratch/said") || { cat "$scratch/said"; false; } ||
         fail "dist does not call '$heading' $version"
     sh packaging/source-release.sh "$version" "$scratch/s.tgz" || fail "no source release of $version"
     [[ $(tar --full-time -tvzf "$scratch/s.tgz" | awk 'NR == 1 { print $4 " " $5 }') == "$(date -u -d "@$(rule epoch)" '+%F %T')" ]] ||
@@ -107,7 +108,7 @@ git reset -q --hard "$base" && git clean -qfdx -e build
 while IFS='|' read -r arguments answer; do
     # shellcheck disable=SC2086
     python3 packaging/release.py cut $arguments >/dev/null 2>"$scratch/said" && fail "cut $arguments"
-    grep -qF "$answer" "$scratch/said" || { cat "$scratch/said"; fail "cut $arguments refused otherwise"; }
+    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "cut $arguments refused otherwise"; }
     [[ -z $(git status --porcelain) ]] || fail "the refused cut $arguments changed the tree"
 done <<EOF
 $old|$old is no version after $old
