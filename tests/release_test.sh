@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# README's release steps, in a scratch clone. First, CHANGELOG.md's top heading, each row
+# README's release steps, in a scratch clone. First, a shallow clone, an exported tree and one
+# with changes, each named for what it is. Then CHANGELOG.md's top heading, each row
 # committed: the one rule (cmake/version.cmake), dist, the source release and record must all
 # call the tree the same, or refuse it with the same words, record before it builds anything.
 # Then cut's refusals, each leaving the tree as it was, and a cut that fails half way writing
@@ -58,6 +59,24 @@ count='[1-9][0-9]*' # commits since the release, if it is recorded
 grep -q "\"version\": \"$old\"" packaging/releases/releases.json || count=unknown
 new=$(awk -F. '{ print $1 "." $2 + 1 ".0" }' <<<"$old")
 said() { tr -s ' \n' '  ' <"$1"; } # CMake wraps its messages
+
+# Trees that cannot count, or hold changes: each says so, and still configures.
+commit=$(git rev-parse --short=7 HEAD)
+git clone -q --depth 1 "file://$top" "$scratch/shallow"
+git archive --prefix=exported/ HEAD | tar -x # inside this work tree, whose history is not its own
+echo >>src/main.cpp
+while read -r tree answer; do
+    [[ $(cmake -DFIELD=version -P "$tree/cmake/version.cmake") == "$answer" ]] ||
+        fail "$tree is $(cmake -DFIELD=version -P "$tree/cmake/version.cmake"), not $answer"
+done <<EOF
+$scratch/shallow $old.unknown.g$commit
+exported $old.unknown
+. $(rule version | sed 's/\.dirty$//').dirty
+EOF
+cmake -S exported -B "$scratch/exported" | grep -qxF -- "-- kun2wyt $old.unknown" || fail "an exported tree does not configure"
+cmake --preset dist >"$scratch/said" 2>&1 && fail "dist configures a tree with uncommitted changes"
+grep -qF "uncommitted changes" "$scratch/said" || { cat "$scratch/said"; fail "dist refuses changes otherwise"; }
+git checkout -q src/main.cpp && rm -rf exported build
 
 # heading | what the rule calls the tree, or the start of its refusal
 while IFS='|' read -r heading answer; do
