@@ -73,7 +73,8 @@ $scratch/shallow $old.unknown.g$commit
 exported $old.unknown
 . $(rule version | sed 's/\.dirty$//').dirty
 EOF
-cmake -S exported -B "$scratch/exported" | grep -qxF -- "-- kun2wyt $old.unknown" || fail "an exported tree does not configure"
+cmake -S exported -B "$scratch/exported" >"$scratch/said" 2>&1 || true
+grep -qxF -- "-- kun2wyt $old.unknown" "$scratch/said" || { cat "$scratch/said"; fail "an exported tree does not configure"; }
 cmake --preset dist >"$scratch/said" 2>&1 && fail "dist configures a tree with uncommitted changes"
 grep -qF "uncommitted changes" "$scratch/said" || { cat "$scratch/said"; fail "dist refuses changes otherwise"; }
 git checkout -q src/main.cpp && rm -rf exported build
