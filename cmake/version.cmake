@@ -222,8 +222,8 @@ function(kun2wyt_version_rule)
         set(${variable} "${${name}}" PARENT_SCOPE)
     endforeach()
     if(git_dir AND NOT CMAKE_SCRIPT_MODE_FILE)
-        # A new commit, checkout or staged change is logged there, and reconfigures for its version.
-        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_dir}/HEAD" "${git_dir}/logs/HEAD" "${git_dir}/index")
+        # A new commit or checkout is logged there, and reconfigures for its version.
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_dir}/HEAD" "${git_dir}/logs/HEAD")
     endif()
 endfunction()
 
