@@ -9,8 +9,9 @@
 # no earlier than its date; any other '## ' line stops the build with one message. The tree is
 # release R, the newest dated entry, when that entry is the top one and no tracked file has
 # uncommitted changes. Anything else is a development version that sorts after R and before the
-# next patch release in dpkg, rpm, Spack, Lmod, environment modules and (as its Python spelling)
-# PEP 440, and names its commit:
+# next patch release in dpkg, rpm, Spack, environment modules and (as its Python spelling)
+# PEP 440, and names its commit; Lmod agrees where a number follows R, and takes the others, a
+# word or a zero after R, for pre-releases of R, which keeps R its default:
 #   R.N.gCOMMIT               N commits after R's recorded commit     (Python: R.N+gCOMMIT)
 #   R.unknown.gCOMMIT         a history that cannot count them         (Python: R+unknown.gCOMMIT)
 #   R.unknown                 no history of its own (an exported tree) (Python: R+unknown)
