@@ -1,11 +1,11 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# Makes the .deb, the .rpm and the portable archive for one architecture, and the source
-# release, and has packaging/generate.py write their texts, bills of materials and SHA256SUMS
-# into OUT. Nothing of the machine that built them is in them, so the same commit gives the same
-# bytes, and a release the same bytes from its release commit and any after it that leaves its
-# files alone.
+# Makes the .deb, the .rpm, the portable archive and the wheel for one architecture, and the
+# source release, and has packaging/generate.py write their texts, bills of materials and
+# SHA256SUMS into OUT. Nothing of the machine that built them is in them, so the same commit
+# gives the same bytes, and a release the same bytes from its release commit and any after it
+# that leaves its files alone.
 #
 # cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -DARCH=x86_64
 #       -DCOMPILER=cc -DPYTHON=python3 "-DCOMPONENTS=program;manuals;..." -P dist.cmake
@@ -61,10 +61,13 @@ execute_process(
     OUTPUT_FILE "${work}/${top}.tar.gz"
     COMMAND_ERROR_IS_FATAL ANY
 )
+# The wheel, for pip and pipx: the archive's program, byte for byte, with what it needs in a prefix.
+execute_process(COMMAND "${PYTHON}" "${SOURCE_DIR}/packaging/generate.py" wheel "${work}/archive" "${top}"
+                        "${KUN2WYT_PYTHON_VERSION}" "${work}" COMMAND_ERROR_IS_FATAL ANY)
 
 # The source release, the same for every machine the packages are made for.
 execute_process(COMMAND sh "${SOURCE_DIR}/packaging/source-release.sh" "${VERSION}" "${work}/kun2wyt-${VERSION}.tar.gz"
                 COMMAND_ERROR_IS_FATAL ANY)
 
-execute_process(COMMAND "${PYTHON}" "${SOURCE_DIR}/packaging/generate.py" dist "${work}" "${OUT}" "${VERSION}" "${ARCH}"
-                        "${COMPILER}" COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND "${PYTHON}" "${SOURCE_DIR}/packaging/generate.py" dist "${work}" "${OUT}" "${VERSION}"
+                        "${KUN2WYT_PYTHON_VERSION}" "${ARCH}" "${COMPILER}" COMMAND_ERROR_IS_FATAL ANY)

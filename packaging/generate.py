@@ -12,11 +12,16 @@ build and Debian's package database say. CMake calls it.
       in the unpacked archive TREE/TOP: share/doc/kun2wyt/third-party (the notice of what its
       static program holds, with the licences) and share/doc/kun2wyt/files (what the
       uninstall removes); TREE/archive.list, the members for tar
-  generate.py dist WORK OUT VERSION ARCH COMPILER
+  generate.py wheel TREE TOP PYTHON_VERSION WORK
+      WORK/kun2wyt-PYTHON_VERSION-py3-none-PLATFORMS.whl, the wheel of the unpacked archive
+      TREE/TOP: its program, man page, completions, example and notices; times from
+      SOURCE_DATE_EPOCH
+  generate.py dist WORK OUT VERSION PYTHON_VERSION ARCH COMPILER
       the bill of materials of each package in WORK (PACKAGE.spdx.json, SPDX 2.3), the packages
       and their bills copied into OUT, and OUT/SHA256SUMS over all there; times from
       SOURCE_DATE_EPOCH. A recorded release's source release must be the record's.
 """
+import base64
 import datetime
 import hashlib
 import io
@@ -24,10 +29,13 @@ import json
 import os
 import re
 import shutil
+import stat
 import subprocess
 import sys
 import tarfile
 import time
+import urllib.parse
+import zipfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -226,6 +234,82 @@ def archive(tree, top, compiler):
     (Path(tree) / "archive.list").write_text("".join(f"{top}/{f}\n" for f in files))
 
 
+# ---- the wheel, for pip and pipx --------------------------------------------------------------
+
+# The platforms each architecture's wheel claims. Its program is the archive's, static on musl:
+# it needs no C library of the system's, so it claims every glibc Linux that pip knows
+# (manylinux2014, from pip 19.3 on) and every musl one (musllinux_1_1, the first such tag). On
+# x86-64 it also claims manylinux1 (glibc 2.5), which pip has taken since 8.1, and the only one
+# of these that older pips, such as RHEL 8's own pip 9, take. aarch64 has no manylinux tag
+# before manylinux2014.
+WHEEL_PLATFORMS = {"x86_64": ["manylinux_2_5", "manylinux1", "manylinux_2_17", "manylinux2014", "musllinux_1_1"],
+                   "aarch64": ["manylinux_2_17", "manylinux2014", "musllinux_1_1"]}
+# What the wheel takes from the archive, besides the program: each where the archive has it, so
+# that pip installs it where the archive's unpacking puts it in the same prefix (~/.local).
+WHEEL_DATA = ["share/man/man1/kun2wyt.1.gz", "share/bash-completion/completions/kun2wyt",
+              "share/zsh/site-functions/_kun2wyt", "share/fish/vendor_completions.d/kun2wyt.fish",
+              "share/doc/kun2wyt/LICENSE", "share/doc/kun2wyt/examples/run1.kun", "share/doc/kun2wyt/third-party/*"]
+ZIP_EPOCH = 315532800  # 1980-01-01T00:00:00Z: the first time a zip entry can hold
+
+
+def wheel_stem(python_version):
+    """The wheel's name and version as its file name and folders spell them: normalised PEP 440
+    versions hold no '-', the file name's separator, so only the name could need escaping."""
+    return f"{re.sub(r'[-_.]+', '_', META['name'])}-{python_version.replace('-', '_')}"
+
+
+def wheel_name(python_version, arch):
+    platforms = ".".join(f"{platform}_{arch}" for platform in WHEEL_PLATFORMS[arch])
+    return f"{wheel_stem(python_version)}-py3-none-{platforms}.whl"
+
+
+def wheel_metadata(python_version):
+    """METADATA, core metadata 2.1, with README as the long description. The licence file lies
+    beside it in .dist-info, unnamed: License-File came with 2.4."""
+    homepage = META["homepage"]
+    fields = [("Metadata-Version", "2.1"), ("Name", META["name"]), ("Version", python_version),
+              ("Summary", META["summary"]), ("Home-page", homepage), ("Author", META["authors"]),
+              ("Maintainer-email", META["maintainer"]), ("License", META["licence"]),
+              *[("Classifier", c) for c in META["classifiers"]],
+              ("Project-URL", f"Homepage, {homepage}"), ("Project-URL", f"Issues, {homepage}/issues"),
+              ("Description-Content-Type", "text/markdown")]
+    return "".join(f"{key}: {value}\n" for key, value in fields) + "\n" + (ROOT / "README.md").read_text()
+
+
+def wheel(tree, top, python_version, work):
+    _, _, _, arch = top.split("-", 3)  # kun2wyt-VERSION-linux-ARCH
+    root = Path(tree) / top
+    stem = wheel_stem(python_version)
+    data, info = f"{stem}.data", f"{stem}.dist-info"
+    # pip puts .data/scripts into the environment's bin as they are: the program itself, on PATH,
+    # with no Python launcher in front of it to start first.
+    members = [(f"{data}/scripts/kun2wyt", (root / "bin/kun2wyt").read_bytes(), 0o755)]
+    for pattern in WHEEL_DATA:
+        found = sorted(root.glob(pattern))
+        if not found:
+            sys.exit(f"the archive has no {pattern} for the wheel")
+        members += [(f"{data}/data/{p.relative_to(root)}", p.read_bytes(), 0o644) for p in found]
+    tags = "".join(f"Tag: py3-none-{platform}_{arch}\n" for platform in WHEEL_PLATFORMS[arch])
+    members += [(f"{info}/METADATA", wheel_metadata(python_version).encode(), 0o644),
+                (f"{info}/WHEEL", f"Wheel-Version: 1.0\nGenerator: kun2wyt packaging/generate.py\n"
+                                  f"Root-Is-Purelib: false\n{tags}".encode(), 0o644),
+                (f"{info}/LICENSE", (ROOT / META["licence_file"]).read_bytes(), 0o644)]
+    record = "".join(f"{name},sha256={base64.urlsafe_b64encode(hashlib.sha256(content).digest()).rstrip(b'=').decode()},"
+                     f"{len(content)}\n" for name, content, _ in members)
+    members.append((f"{info}/RECORD", f"{record}{info}/RECORD,,\n".encode(), 0o644))
+    # The same bytes from every builder: the members in this order, each stored (compressed
+    # bytes would be those of the zlib that wrote them), with the release's or the commit's time
+    # in UTC, fixed modes as regular files, and no folder entries.
+    when = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), ZIP_EPOCH))[:6]
+    with zipfile.ZipFile(Path(work) / wheel_name(python_version, arch), "w") as whl:
+        for name, content, mode in members:
+            member = zipfile.ZipInfo(name, when)
+            member.compress_type = zipfile.ZIP_STORED
+            member.create_system = 3  # Unix, whose mode bits external_attr carries
+            member.external_attr = (stat.S_IFREG | mode) << 16
+            whl.writestr(member, content)
+
+
 # ---- bills of materials and checksums ---------------------------------------------------------
 
 def purl(locator):
@@ -259,10 +343,12 @@ def glibc(comment):
                    "the system's own", f"the system's C library, which the package {comment}")
 
 
-def bill(package, version, locator, program=None, path=None, link=None, libraries=()):
+def bill(package, version, locator, program=None, path=None, link=None, libraries=(), program_version=None):
     """PACKAGE's bill of materials, beside it: the package, the program in it at PATH, and the
     libraries the program holds (STATIC_LINK) or needs (DYNAMIC_LINK). Its namespace comes from
-    the package's checksum, so the same package always gets the same document."""
+    the package's checksum, so the same package always gets the same document. The program is
+    of the package's VERSION, or of PROGRAM_VERSION where the package spells it otherwise (a
+    wheel its Python spelling), so that the same program has the same purl in every bill."""
     name, package_sum = os.path.basename(package), sha256(package)
     created = datetime.datetime.fromtimestamp(int(os.environ["SOURCE_DATE_EPOCH"]), datetime.timezone.utc)
     purpose = {"primaryPackagePurpose": "SOURCE"} if program is None else {}
@@ -277,9 +363,10 @@ def bill(package, version, locator, program=None, path=None, link=None, librarie
                            "relatedSpdxElement": "SPDXRef-Package-file"}],
     }
     if program is not None:
-        program_sum = hashlib.sha256(program).hexdigest()
+        program_sum, program_version = hashlib.sha256(program).hexdigest(), program_version or version
         doc["packages"] += [
-            ours("SPDXRef-Package-kun2wyt", version, program_sum, f"pkg:generic/kun2wyt@{version}?checksum=sha256:{program_sum}",
+            ours("SPDXRef-Package-kun2wyt", program_version, program_sum,
+                 f"pkg:generic/kun2wyt@{program_version}?checksum=sha256:{program_sum}",
                  primaryPackagePurpose="APPLICATION") | {"comment": f"the program, {path} in the package"},
             *libraries]
         doc["relationships"] += [
@@ -301,16 +388,21 @@ def packed_program(package):
         cpio = subprocess.run(f"rpm2cpio '{package}' | cpio -i --quiet --to-stdout ./usr/bin/kun2wyt",
                               shell=True, capture_output=True, check=True)
         return cpio.stdout, "usr/bin/kun2wyt"
+    if package.endswith(".whl"):
+        with zipfile.ZipFile(package) as whl:
+            path = next(m for m in whl.namelist() if m.endswith(".data/scripts/kun2wyt"))
+            return whl.read(path), path
     with tarfile.open(package) as archive:
         path = next(m for m in archive.getnames() if m.endswith("/bin/kun2wyt"))
         return archive.extractfile(path).read(), path
 
 
-def dist(work, out, version, arch, compiler):
+def dist(work, out, version, python_version, arch, compiler):
     deb_arch = META["architectures"][arch]
     deb, rpm = f"{work}/kun2wyt_{version}_{deb_arch}.deb", f"{work}/kun2wyt-{version}-1.{arch}.rpm"
     tgz, source = f"{work}/kun2wyt-{version}-linux-{arch}.tar.gz", f"{work}/kun2wyt-{version}.tar.gz"
-    made = [deb, rpm, tgz, source]
+    whl = f"{work}/{wheel_name(python_version, arch)}"
+    made = [deb, rpm, tgz, whl, source]
     for package in made:
         if not os.path.exists(package):
             sys.exit(f"{os.path.basename(package)} was not made")
@@ -321,20 +413,24 @@ def dist(work, out, version, arch, compiler):
     bill(rpm, version, f"pkg:rpm/kun2wyt/kun2wyt@{version}-1?arch={arch}", *packed_program(rpm), "DYNAMIC_LINK",
          [glibc(f"requires: libc.so.6(GLIBC_{newest})")])
     musl, gcc = static_libraries(arch, compiler)
+    static = [debian_library("musl", musl, "MIT", "the C library, in the program"),
+              debian_library("libgcc", gcc, "GPL-3.0-or-later WITH GCC-exception-3.1",
+                             "GCC's run-time library and start files, in the program")]
     bill(tgz, version, f"pkg:generic/kun2wyt@{version}?checksum=sha256:{sha256(tgz)}", *packed_program(tgz),
-         "STATIC_LINK", [debian_library("musl", musl, "MIT", "the C library, in the program"),
-                         debian_library("libgcc", gcc, "GPL-3.0-or-later WITH GCC-exception-3.1",
-                                        "GCC's run-time library and start files, in the program")])
+         "STATIC_LINK", static)
+    quoted = urllib.parse.quote
+    bill(whl, python_version, f"pkg:pypi/kun2wyt@{quoted(python_version)}?file_name={quoted(os.path.basename(whl))}",
+         *packed_program(whl), "STATIC_LINK", static, program_version=version)
     bill(source, version, f"pkg:generic/kun2wyt@{version}?checksum=sha256:{sha256(source)}")
     # In place of this machine's earlier packages, and of any source release.
-    mine = rf"kun2wyt(_.*_{deb_arch}\.deb|-.*\.{arch}\.rpm|-.*-linux-{arch}\.tar\.gz|-[^-]+\.tar\.gz)(\.spdx\.json)?"
+    mine = rf"kun2wyt(_.*_{deb_arch}\.deb|-.*\.{arch}\.rpm|-.*-linux-{arch}\.tar\.gz|-.*-py3-none-.*_{arch}\.whl|-[^-]+\.tar\.gz)(\.spdx\.json)?"
     for earlier in Path(out).iterdir():
         if re.fullmatch(mine, earlier.name):
             earlier.unlink()
     for package in made:
         shutil.copyfile(package, Path(out) / os.path.basename(package))
         shutil.copyfile(f"{package}.spdx.json", Path(out) / f"{os.path.basename(package)}.spdx.json")
-    names = sorted(p.name for p in Path(out).iterdir() if re.search(r"\.(deb|rpm|tar\.gz)(\.spdx\.json)?$", p.name))
+    names = sorted(p.name for p in Path(out).iterdir() if re.search(r"\.(deb|rpm|tar\.gz|whl)(\.spdx\.json)?$", p.name))
     sums = "".join(f"{sha256(Path(out) / name)}  {name}\n" for name in names)
     (Path(out) / "SHA256SUMS").write_text(sums)
     print(f"SOURCE_DATE_EPOCH={os.environ['SOURCE_DATE_EPOCH']}\n{sums}", end="")
@@ -357,7 +453,7 @@ def released(version, made, record=ROOT / "packaging/releases/releases.json"):
 
 
 if __name__ == "__main__":
-    commands = {"docs": (docs, 2), "archive": (archive, 3), "dist": (dist, 5)}
+    commands = {"docs": (docs, 2), "archive": (archive, 3), "wheel": (wheel, 4), "dist": (dist, 6)}
     if len(sys.argv) < 2 or sys.argv[1] not in commands or len(sys.argv) != commands[sys.argv[1]][1] + 2:
         sys.exit(__doc__)
     commands[sys.argv[1]][0](*sys.argv[2:])

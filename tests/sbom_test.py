@@ -4,10 +4,10 @@
 """Checks the bill of materials beside each package in a dist folder: an SPDX 2.3 document
 that the official schema accepts, whose every package has a supplier and a package URL, whose
 relationships name its own elements, whose checksum of the package is the package's (the
-program's, tests/package_test.sh checks, which unpacks each package), and which says how
-the program holds its C library: musl statically in an archive, the system's glibc dynamically
-in a .deb or an .rpm, with no version of its own. The source release's describes the release
-alone.
+program's, tests/package_test.sh and tests/wheel_test.sh check, which unpack each package),
+whose package URL is of the package's own kind, and which says how the program holds its C
+library: musl statically in an archive or a wheel, the system's glibc dynamically in a .deb or
+an .rpm, with no version of its own. The source release's describes the release alone.
 
 usage: sbom_test.py DIST_FOLDER    (needs python3-jsonschema)
 """
@@ -22,6 +22,10 @@ import jsonschema
 
 # SPDX 2.3's official JSON schema, as the SPDX project publishes it (CC-BY-3.0).
 SCHEMA = json.load(open(os.path.join(os.path.dirname(__file__), "spdx-2.3-schema.json")))
+# Each kind of package: its package URL's type, how the bill's comment names the program's path
+# in it, and whether the program is the static one.
+KINDS = {".deb": ("pkg:deb/", " usr/bin/kun2wyt ", False), ".rpm": ("pkg:rpm/", " usr/bin/kun2wyt ", False),
+         ".tar.gz": ("pkg:generic/", "/bin/kun2wyt ", True), ".whl": ("pkg:pypi/", ".data/scripts/kun2wyt ", True)}
 
 
 def check(package, failures):
@@ -54,7 +58,10 @@ def check(package, failures):
         if set(elements) != {"SPDXRef-Package-file"} or elements["SPDXRef-Package-file"].get("primaryPackagePurpose") != "SOURCE":
             fail("the source release's document describes more than the release, or not as source")
         return doc["documentNamespace"]
-    static = package.endswith(".tar.gz")
+    kind, where, static = next(k for suffix, k in KINDS.items() if package.endswith(suffix))
+    locator = elements["SPDXRef-Package-file"]["externalRefs"][0]["referenceLocator"]
+    if not locator.startswith(kind):
+        fail(f"named {locator}, not by a package URL of its kind, {kind}")
     links = {(r[1], r[2]) for r in relations if r[0] == "SPDXRef-Package-kun2wyt" and r[1] != "CONTAINS"}
     wanted = ({("STATIC_LINK", "SPDXRef-Package-musl"), ("STATIC_LINK", "SPDXRef-Package-libgcc")} if static
               else {("DYNAMIC_LINK", "SPDXRef-Package-glibc")})
@@ -64,7 +71,6 @@ def check(package, failures):
         fail("musl without its exact Debian version")
     if not static and elements.get("SPDXRef-Package-glibc", {}).get("versionInfo", "NOASSERTION") != "NOASSERTION":
         fail("the system's glibc is given a version")
-    where = "/bin/kun2wyt" if static else " usr/bin/kun2wyt "
     if where not in elements["SPDXRef-Package-kun2wyt"].get("comment", ""):
         fail("the program's path is not as the package holds it")
     return doc["documentNamespace"]
