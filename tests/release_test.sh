@@ -62,7 +62,7 @@ said() { tr -s ' \n' '  ' <"$1"; } # CMake wraps its messages
 
 # Trees that cannot count, or hold changes: each says so, and still configures.
 commit=$(git rev-parse --short=7 HEAD)
-git clone -q --depth 1 "file://$top" "$scratch/shallow"
+git clone -q --depth 1 "file://$PWD" "$scratch/shallow"
 git archive --prefix=exported/ HEAD | tar -x # inside this work tree, whose history is not its own
 echo >>src/main.cpp
 while read -r tree answer; do
