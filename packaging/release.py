@@ -185,7 +185,8 @@ def tools():
     for deb_arch in generate.META["architectures"].values():
         found[f"musl-dev:{deb_arch}"] = ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb_arch}"]
     found |= {"cmake": ["cmake", "--version"], "dpkg": ["dpkg", "--version"], "rpm": ["rpm", "--version"],
-              "tar": ["tar", "--version"], "gzip": ["gzip", "--version"]}
+              "tar": ["tar", "--version"], "gzip": ["gzip", "--version"],
+              "python3": ["python3", "--version"]}  # its zipfile writes the wheels' headers
     return {name: subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()[0]
             for name, command in found.items()}
 
