@@ -82,9 +82,15 @@ def checkout(release, scratch):
 
 
 def clean():
-    changed = git("status", "--porcelain", "--untracked-files=no")
-    if changed:
+    """The rule's answer for this tree, which must be a clean work tree of its own history."""
+    tree = generate.version_rule()
+    if not tree["commit"]:
+        sys.exit(f"this tree ({tree['version']}) has no history of its own: release from a clone of the repository")
+    if tree["dirty"]:
+        changed = subprocess.run(["git", "status", "--porcelain", "--untracked-files=no"], cwd=ROOT,
+                                 capture_output=True, text=True).stdout.rstrip()
         sys.exit(f"uncommitted changes to tracked files:\n{changed}\ncommit or stash them first")
+    return tree
 
 
 def numbers(version):
@@ -135,15 +141,16 @@ def write_all(texts):
 
 
 def cut(version, date):
-    clean()
-    tree = generate.version_rule()
+    tree = clean()
     old = tree["release"]
     if tree["entries"][0]["version"] is not None:
         sys.exit(f"CHANGELOG.md has no [Unreleased] entry atop it: this tree is release {old}. Put "
                  "'## [Unreleased]' atop CHANGELOG.md with what the release brings, commit it, and cut then")
-    if not re.fullmatch(r"(0|[1-9]\d*)\.(0|[1-9]\d*)\.(0|[1-9]\d*)", version) or numbers(version) <= numbers(old):
-        sys.exit(f"{version} is no version after {old}: give MAJOR.MINOR.PATCH, without leading zeros, such as "
-                 f"{'.'.join(map(str, numbers(old)[:1] + (numbers(old)[1] + 1, 0)))}")
+    major, minor, patch = numbers(old)
+    following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
+    if version not in following:
+        sys.exit(f"{version} does not follow {old}: give the next patch, minor or major release, "
+                 f"{', '.join(following[:2])} or {following[2]}")
     today = datetime.datetime.now(datetime.timezone.utc).date()
     try:
         if not re.fullmatch(r"\d{4}-\d\d-\d\d", date):
@@ -192,13 +199,19 @@ def tools():
 
 
 def record():
-    clean()
-    tree = generate.version_rule()
+    tree = clean()
     version = tree["version"]
     recorded = json.loads(RECORD.read_text())
     if not tree["is_release"]:
         sys.exit(f"this tree is {version}, a development version: record the release commit itself, the "
                  "one that 'packaging/release.py cut VERSION' and its commit made")
+    # The release is the commit that dated it: one after it would make two commits of one version.
+    heading = tree["entries"][0]["heading"]
+    dated = git("log", "-1", "--format=%H", "--fixed-strings", f"-S{heading}", "--", "CHANGELOG.md")
+    if dated != git("rev-parse", "HEAD"):
+        sys.exit(f"HEAD is not the commit that dated {version} ({dated[:7] or 'none'}): record that commit itself")
+    if datetime.date.fromisoformat(tree["date"]) > datetime.datetime.now(datetime.timezone.utc).date():
+        sys.exit(f"{version} is dated {tree['date']}, still to come: cut releases on their day")
     if version in [r["version"] for r in recorded["releases"]]:
         sys.exit(f"{version} is recorded already, and a record is never changed")
     newest = recorded["releases"][-1]["version"]
@@ -232,8 +245,7 @@ def record():
 
 
 def open_next():
-    clean()
-    tree = generate.version_rule()
+    tree = clean()
     if tree["version"] not in [r["version"] for r in generate.recorded()]:
         sys.exit(f"this tree is {tree['version']}, no recorded release: record the release first "
                  "(packaging/release.py record)")

@@ -131,9 +131,10 @@ while IFS='|' read -r arguments answer; do
     grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "cut $arguments refused otherwise"; }
     [[ -z $(git status --porcelain) ]] || fail "the refused cut $arguments changed the tree"
 done <<EOF
-$old|$old is no version after $old
-0$new|0$new is no version after $old
-$new.0|$new.0 is no version after $old
+$old|$old does not follow $old
+0$new|0$new does not follow $old
+$new.0|$new.0 does not follow $old
+$(awk -F. '{ print $1 "." $2 + 2 ".0" }' <<<"$old")|does not follow $old: give the next patch, minor or major release
 $new --date 2999-01-01|--date 2999-01-01 is still to come
 $new --date 2026-1-5|--date 2026-1-5 is no day
 $new --date 2026-02-30|--date 2026-02-30 is no day
@@ -155,7 +156,10 @@ for step in "${cut_line//$shown/$new}" "${commit_line//$shown/$new}" "$record_li
     "git commit -am 'Release "*)
         [[ $(rule version) == "$new" ]] || fail "the release commit builds as $(rule version)"
         grep -q "^\.TH KUN2WYT 1 \"$today\" \"kun2wyt $new\"" docs/kun2wyt.1 || fail "the man page does not name $new"
-        python3 packaging/release.py cut "$new" >/dev/null 2>&1 && fail "a second cut of $new" ;;
+        python3 packaging/release.py cut "$new" >/dev/null 2>&1 && fail "a second cut of $new"
+        git commit -q --allow-empty -m later
+        python3 packaging/release.py record >/dev/null 2>&1 && fail "record of a commit after the release's"
+        git reset -q --hard HEAD~1 ;;
     "git add packaging "*)
         python3 packaging/release.py record >/dev/null 2>&1 && fail "a second record of $new"
         grep -qF "version(\"$new\", sha256=\"$(sha256sum build/dist/kun2wyt-"$new".tar.gz | cut -d' ' -f1)\")" \
