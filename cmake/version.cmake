@@ -84,8 +84,8 @@ function(kun2wyt_version_rule)
     foreach(heading IN LISTS headings)
         if(heading STREQUAL "## [Unreleased]")
             if(NOT first)
-                message(FATAL_ERROR "CHANGELOG.md: '## [Unreleased]' stands below a release; it is the newest "
-                                    "entry, atop all others: move its items there")
+                message(FATAL_ERROR "CHANGELOG.md: '## [Unreleased]' stands below another entry; there is one, "
+                                    "the newest, atop all others: move its items there")
             endif()
             list(APPEND entries "null|null|${heading}")
         elseif(heading MATCHES "${release_heading}")

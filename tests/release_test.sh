@@ -120,7 +120,7 @@ done <<EOF
 ## [$new] - 2026-02-30|2026-02-30 is no day of the calendar
 ## [$new] - 2000-01-01|is dated after 2000-01-01
 ## [$old] - $today|stands below $old
-## [$new] - $today\n\n## [Unreleased]|'## [Unreleased]' stands below a release
+## [$new] - $today\n\n## [Unreleased]|'## [Unreleased]' stands below another entry
 EOF
 git reset -q --hard "$base" && git clean -qfdx -e build
 
