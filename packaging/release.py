@@ -186,7 +186,7 @@ def cut(version, date):
 def tools():
     """The tools whose versions decide the bytes of the files, each as it names itself."""
     found = {"g++": ["g++", "--version"]}
-    for arch, deb_arch in generate.META["architectures"].items():
+    for arch in generate.META["architectures"]:
         if arch != platform.machine():
             found[f"{arch}-linux-gnu-g++"] = [f"{arch}-linux-gnu-g++", "--version"]
     for deb_arch in generate.META["architectures"].values():
