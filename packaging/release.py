@@ -17,8 +17,8 @@ a tree is (a release, or a development version) is cmake/version.cmake's to say;
       release's bytes (README, which the packages carry, stays as it is).
   release.py open
       on a clean tree of a recorded release: opens the next development version, an empty
-      '## [Unreleased]' entry atop CHANGELOG.md, and README's recipe commands name the release
-      just recorded. Commit that.
+      '## [Unreleased]' entry atop CHANGELOG.md; README's recipe commands name the release just
+      recorded, and its release steps the next patch release. Commit that.
   release.py verify [--packages] [--keep FOLDER] [VERSION...]
       rebuilds the source release of each recorded release (or those named) from its own
       commit, in a scratch checkout, and compares it with the record; with --packages, its
@@ -93,6 +93,22 @@ def clean():
     return tree
 
 
+def recorded_in(version):
+    """The branches and tags whose record holds VERSION. A release's own commit cannot hold its
+    record, which the commit after it adds: checked out again, it must still count as recorded."""
+    refs = git("for-each-ref", "--format=%(refname)", "refs/heads", "refs/remotes", "refs/tags").split()
+    holding = []
+    for ref in refs:
+        shown = subprocess.run(["git", "show", f"{ref}:{RECORD.relative_to(ROOT)}"], cwd=ROOT,
+                               capture_output=True, text=True)
+        try:
+            if shown.returncode == 0 and version in [r["version"] for r in json.loads(shown.stdout)["releases"]]:
+                holding.append(ref.split("/", 2)[2])
+        except (ValueError, KeyError, TypeError):
+            pass  # a branch whose record is no record holds no release
+    return holding
+
+
 def numbers(version):
     return tuple(int(n) for n in version.split("."))
 
@@ -108,6 +124,8 @@ def replaced(text, pattern, replacement, where):
 # its recipes and its rebuilt source release, which exist once it is recorded, follow with the
 # next development version (open), as the record's commit may not change what the packages carry.
 RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
+RELEASE_STEP = re.compile(r"^(python3 packaging/release\.py cut |git commit -am 'Release |git add packaging && "
+                          r"git commit -m 'Record release )\d+\.\d+\.\d+\b", re.M)
 
 
 def readme(text, old, new, recipes):
@@ -161,7 +179,7 @@ def cut(version, date):
     # rpmbuild only brings times later than the release's date down to it: a file it writes
     # before that date would keep its own time.
     if day > today:
-        sys.exit(f"--date {date} is still to come: cut a release on its day ({today} in UTC), or later")
+        sys.exit(f"--date {date} is still to come: give today, {today} in UTC, or a day before it")
     if day < datetime.date.fromisoformat(tree["date"]):
         sys.exit(f"--date {date} is before {tree['date']}, the date of {old}: give {tree['date']} or later")
     heading = f"## [{version}] - {date}"
@@ -205,6 +223,9 @@ def record():
     if not tree["is_release"]:
         sys.exit(f"this tree is {version}, a development version: record the release commit itself, the "
                  "one that 'packaging/release.py cut VERSION' and its commit made")
+    holding = ["this tree"] if version in [r["version"] for r in recorded["releases"]] else recorded_in(version)
+    if holding:
+        sys.exit(f"{version} is recorded already ({', '.join(holding)}), and a record is never changed")
     # The release is the commit that dated it: one after it would make two commits of one version.
     heading = tree["entries"][0]["heading"]
     dated = git("log", "-1", "--format=%H", "--fixed-strings", f"-S{heading}", "--", "CHANGELOG.md")
@@ -212,8 +233,6 @@ def record():
         sys.exit(f"HEAD is not the commit that dated {version} ({dated[:7] or 'none'}): record that commit itself")
     if datetime.date.fromisoformat(tree["date"]) > datetime.datetime.now(datetime.timezone.utc).date():
         sys.exit(f"{version} is dated {tree['date']}, still to come: cut releases on their day")
-    if version in [r["version"] for r in recorded["releases"]]:
-        sys.exit(f"{version} is recorded already, and a record is never changed")
     newest = recorded["releases"][-1]["version"]
     easyconfigs = sorted((ROOT / "packaging/easybuild").glob("kun2wyt-*.eb"), key=lambda p: numbers(p.stem[8:]))
     if numbers(easyconfigs[-1].stem[8:]) != numbers(newest):
@@ -246,6 +265,8 @@ def record():
 
 def open_next():
     tree = clean()
+    if tree["entries"][0]["version"] is None:
+        sys.exit(f"this tree is open already: CHANGELOG.md's top entry is [Unreleased], after {tree['release']}")
     if tree["version"] not in [r["version"] for r in generate.recorded()]:
         sys.exit(f"this tree is {tree['version']}, no recorded release: record the release first "
                  "(packaging/release.py record)")
@@ -253,9 +274,15 @@ def open_next():
     shown = re.search(r"^eb packaging/easybuild/kun2wyt-(\S+)\.eb$", (ROOT / "README.md").read_text(), re.M)
     if not shown:
         sys.exit("README.md shows no 'eb packaging/easybuild/kun2wyt-VERSION.eb' line")
+    # README's release steps, copied as they stand, cut the next patch release.
+    major, minor, patch = numbers(tree["version"])
+    text, steps = RELEASE_STEP.subn(rf"\g<1>{major}.{minor}.{patch + 1}",
+                                    readme((ROOT / "README.md").read_text(), shown[1], tree["version"], recipes=True))
+    if steps != 3:
+        sys.exit("README.md's release steps are not one cut, one 'Release VERSION' and one 'Record release VERSION'")
     write_all({"CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(top)}$",
                                         f"## [Unreleased]\n\n{top}", "CHANGELOG.md"),
-               "README.md": readme((ROOT / "README.md").read_text(), shown[1], tree["version"], recipes=True)})
+               "README.md": text})
     print("CHANGELOG.md opens the next development version. Commit it, and list each change there as it lands.")
 
 

@@ -161,9 +161,21 @@ for step in "${cut_line//$shown/$new}" "${commit_line//$shown/$new}" "$record_li
         python3 packaging/release.py record >/dev/null 2>&1 && fail "record of a commit after the release's"
         git reset -q --hard HEAD~1 ;;
     "git add packaging "*)
-        python3 packaging/release.py record >/dev/null 2>&1 && fail "a second record of $new"
+        branch=$(git symbolic-ref --short HEAD)
+        for commit in HEAD HEAD~1; do # the record's, and the release's own, which cannot hold its record
+            git checkout -q "$commit"
+            python3 packaging/release.py record >/dev/null 2>"$scratch/said" && fail "a second record of $new at $commit"
+            grep -q "is recorded already" "$scratch/said" || { cat "$scratch/said"; fail "record at $commit refused otherwise"; }
+        done
+        git checkout -q "$branch"
         grep -qF "version(\"$new\", sha256=\"$(sha256sum build/dist/kun2wyt-"$new".tar.gz | cut -d' ' -f1)\")" \
             packaging/spack/packages/kun2wyt/package.py || fail "the Spack recipe lacks $new" ;;
+    "git commit -am 'Open "*)
+        python3 packaging/release.py open >/dev/null 2>"$scratch/said" && fail "a second open"
+        grep -q "is open already" "$scratch/said" || { cat "$scratch/said"; fail "a second open refused otherwise"; }
+        next=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$new")
+        [[ $(grep -cE "^(python3 packaging/release.py cut |git commit -am 'Release |.*'Record release )$next\b" README.md) == 3 ]] ||
+            fail "README's release steps do not cut $next" ;;
     esac
     [[ $step != git* ]] || python3 tests/packaging_test.py "$(rule release)" >"$scratch/agreement.log" 2>&1 ||
         { cat "$scratch/agreement.log"; fail "the texts disagree after: $step"; }
