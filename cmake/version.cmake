@@ -15,7 +15,8 @@
 #   R.N.gCOMMIT               N commits after R's recorded commit     (Python: R.N+gCOMMIT)
 #   R.unknown.gCOMMIT         a history that cannot count them         (Python: R+unknown.gCOMMIT)
 #   R.unknown                 no history of its own (an exported tree) (Python: R+unknown)
-#   ... .dirty                uncommitted changes, R itself as R.0.gCOMMIT when it is the release
+#   ... .dirty                uncommitted changes; R's own commit, which cannot hold its record,
+#                             is then R.unknown.gCOMMIT.dirty
 # A tree takes the history of its own folder only, never that of a work tree it lies in. A
 # development source release has no git: it carries its version in the file VERSION.
 #

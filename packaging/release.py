@@ -166,6 +166,9 @@ def cut(version, date):
                  "'## [Unreleased]' atop CHANGELOG.md with what the release brings, commit it, and cut then")
     major, minor, patch = numbers(old)
     following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
+    if version in [r["version"] for r in generate.recorded()] + [old]:
+        sys.exit(f"{version} is released already: give the next patch, minor or major release, "
+                 f"{', '.join(following[:2])} or {following[2]}")
     if version not in following:
         sys.exit(f"{version} does not follow {old}: give the next patch, minor or major release, "
                  f"{', '.join(following[:2])} or {following[2]}")
@@ -179,9 +182,11 @@ def cut(version, date):
     # rpmbuild only brings times later than the release's date down to it: a file it writes
     # before that date would keep its own time.
     if day > today:
-        sys.exit(f"--date {date} is still to come: give today, {today} in UTC, or a day before it")
+        sys.exit(f"--date {date} is still to come: give a day from {tree['date']}, the date of {old}, "
+                 f"to today, {today} in UTC")
     if day < datetime.date.fromisoformat(tree["date"]):
-        sys.exit(f"--date {date} is before {tree['date']}, the date of {old}: give {tree['date']} or later")
+        sys.exit(f"--date {date} is before {tree['date']}, the date of {old}: give a day from {tree['date']} "
+                 f"to today, {today} in UTC")
     heading = f"## [{version}] - {date}"
     texts = {
         "CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(tree['entries'][0]['heading'])}$",
@@ -198,7 +203,8 @@ def cut(version, date):
     if (after["release"], after["entries"][0]["version"]) != (version, version):
         sys.exit(f"CHANGELOG.md would not make release {version}: {after['entries'][0]['heading']}")
     write_all(texts)
-    print(f"kun2wyt {version}: written. Commit it; that commit is the release. Then: packaging/release.py record")
+    print(f"kun2wyt {version}: {', '.join(texts)} written. Commit them; that commit is the release. "
+          "Then: packaging/release.py record")
 
 
 def tools():
@@ -260,7 +266,8 @@ def record():
                         rf'\g<1>    version("{version}", sha256="{files[source]}")\n', SPACK),
         f"packaging/easybuild/kun2wyt-{version}.eb": easyconfig,
     })
-    print(f"kun2wyt {version} recorded. Commit packaging/; then: packaging/release.py open")
+    print(f"kun2wyt {version} recorded: packaging/releases/releases.json, {SPACK} and "
+          f"packaging/easybuild/kun2wyt-{version}.eb written. Commit packaging/; then: packaging/release.py open")
 
 
 def open_next():
@@ -283,7 +290,8 @@ def open_next():
     write_all({"CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(top)}$",
                                         f"## [Unreleased]\n\n{top}", "CHANGELOG.md"),
                "README.md": text})
-    print("CHANGELOG.md opens the next development version. Commit it, and list each change there as it lands.")
+    print("CHANGELOG.md and README.md written: the next development version is open. Commit them, and list "
+          "each change in CHANGELOG.md as it lands.")
 
 
 def verify(record, wanted, packages, keep):

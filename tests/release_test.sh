@@ -131,7 +131,7 @@ while IFS='|' read -r arguments answer; do
     grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "cut $arguments refused otherwise"; }
     [[ -z $(git status --porcelain) ]] || fail "the refused cut $arguments changed the tree"
 done <<EOF
-$old|$old does not follow $old
+$old|$old is released already
 0$new|0$new does not follow $old
 $new.0|$new.0 does not follow $old
 $(awk -F. '{ print $1 "." $2 + 2 ".0" }' <<<"$old")|does not follow $old: give the next patch, minor or major release
