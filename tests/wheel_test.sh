@@ -66,6 +66,10 @@ grep -qF "checksum=sha256:$(sha256sum <"$program" | cut -d' ' -f1)" "$x86.spdx.j
 [[ $found == */kun2wyt-env/share/man/man1/kun2wyt.1.gz ]] || fail "man found $found, not the environment's page"
 with_lines() { as_user "$venv_activate"$'\n'"$bash_fish_line"$'\n'"$1"; }
 completion_found with_lines "$zsh_line" ""
+# README's Reporting bugs: pip show and pipx list name the version installed.
+version=$(cut -d- -f2 <<<"${x86##*/}")
+reported() { readme_line "\`$1\`" >/dev/null && as_user "$2$1" | grep -F "$3" >/dev/null || fail "$1 does not name $version"; }
+reported "pip show kun2wyt" "$venv_activate"$'\n' "Version: $version"
 as_user "$venv_remove"
 diff <(files "$home/made") <(files "$home/kun2wyt-env") || fail "the uninstall left the environment otherwise than it was made"
 
@@ -85,6 +89,7 @@ as_user "export PYTHONUSERBASE=~/user-base"$'\n'"${user_line##*# remove: } --bre
 step "README's pipx line, and its removal"
 as_user "$pipx_line"$'\n'"PATH=~/.local/bin:\$PATH kun2wyt ~/.local/pipx/venvs/kun2wyt/share/doc/kun2wyt/examples/run1.kun -o pipx.wyt"
 test -f "$home/pipx.wyt" || fail "pipx's kun2wyt converted nothing"
+reported "pipx list" "" "kun2wyt $version,"
 as_user "${pipx_line##*# remove: }"
 [[ ! -e $home/.local/bin/kun2wyt && ! -e $home/.local/pipx/venvs/kun2wyt ]] || fail "pipx's removal left kun2wyt"
 
