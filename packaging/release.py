@@ -166,12 +166,11 @@ def cut(version, date):
                  "'## [Unreleased]' atop CHANGELOG.md with what the release brings, commit it, and cut then")
     major, minor, patch = numbers(old)
     following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
+    give = f"give the next patch, minor or major release, {', '.join(following[:2])} or {following[2]}"
     if version in [r["version"] for r in generate.recorded()] + [old]:
-        sys.exit(f"{version} is released already: give the next patch, minor or major release, "
-                 f"{', '.join(following[:2])} or {following[2]}")
+        sys.exit(f"{version} is released already: {give}")
     if version not in following:
-        sys.exit(f"{version} does not follow {old}: give the next patch, minor or major release, "
-                 f"{', '.join(following[:2])} or {following[2]}")
+        sys.exit(f"{version} does not follow {old}: {give}")
     today = datetime.datetime.now(datetime.timezone.utc).date()
     try:
         if not re.fullmatch(r"\d{4}-\d\d-\d\d", date):
@@ -181,12 +180,11 @@ def cut(version, date):
         sys.exit(f"--date {date} is no day: give it as YYYY-MM-DD, such as {today}")
     # rpmbuild only brings times later than the release's date down to it: a file it writes
     # before that date would keep its own time.
+    days = f"give a day from {tree['date']}, the date of {old}, to today, {today} in UTC"
     if day > today:
-        sys.exit(f"--date {date} is still to come: give a day from {tree['date']}, the date of {old}, "
-                 f"to today, {today} in UTC")
+        sys.exit(f"--date {date} is still to come: {days}")
     if day < datetime.date.fromisoformat(tree["date"]):
-        sys.exit(f"--date {date} is before {tree['date']}, the date of {old}: give a day from {tree['date']} "
-                 f"to today, {today} in UTC")
+        sys.exit(f"--date {date} is before {tree['date']}, the date of {old}: {days}")
     heading = f"## [{version}] - {date}"
     texts = {
         "CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(tree['entries'][0]['heading'])}$",
