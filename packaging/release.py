@@ -184,7 +184,7 @@ def cut(version, date):
     if day > today:
         sys.exit(f"--date {date} is still to come: {days}")
     if day < datetime.date.fromisoformat(tree["date"]):
-        sys.exit(f"--date {date} is before {tree['date']}, the date of {old}: {days}")
+        sys.exit(f"--date {date} is before {tree['date']}: {days}")
     heading = f"## [{version}] - {date}"
     texts = {
         "CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(tree['entries'][0]['heading'])}$",
