@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# The batch commands that README shows, taken from README itself and run as written over
+# The batch commands that the guide to converting many files shows, taken from it and run as
+# written, with the Makefile of examples/ as installed, over
 # inputs with hostile names: blanks, newlines, leading dashes, bytes that are not UTF-8, shell
 # and make syntax, and .kun, .KUN or neither. Every input must stay as it was, every output
 # must exist and be empty, nothing else may appear, and there must be one report per output.
-# usage: batch_test.sh KUN2WYT README
+# usage: batch_test.sh KUN2WYT GUIDE
 set -euo pipefail
 export LC_ALL=C
 scratch=$(mktemp -d)
@@ -13,15 +14,17 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/bin"
 ln -s "$(realpath "$1")" "$scratch/bin/kun2wyt"
 PATH="$scratch/bin:$PATH"
+# The examples as the archive installs them into ~/.local, in bin/, which check leaves out.
+export HOME=$scratch/bin
+mkdir -p "$HOME/.local/share/doc/kun2wyt"
+ln -s "$(cd "$(dirname "$0")/../examples" && pwd)" "$HOME/.local/share/doc/kun2wyt/examples"
 
 readme=$(realpath "$2")
-readme_line() { grep -m1 -e "$1" "$readme" || { echo "README shows no line matching $1" >&2; exit 1; }; }
+readme_line() { grep -m1 -e "$1" "$readme" || { echo "$readme shows no line matching $1" >&2; exit 1; }; }
 pairs_line=$(readme_line '^find -L data .* uniq ')
 xargs_line=$(readme_line '^find -L data .* xargs ')
 parallel_line=$(readme_line '^find -L data .* parallel ')
-make_line=$(readme_line '^make -j')
-makefile=$(sed -n '/^```make$/,/^```$/p' "$readme" | sed '1d;$d')
-[[ -n $makefile ]] || { echo "README shows no Makefile"; exit 1; }
+make_line=$(readme_line '^cp ~/.local/share/doc/kun2wyt/examples/Makefile data/ && cd data && make -j')
 
 passed=0 failures=0
 fail() {
@@ -97,7 +100,7 @@ link_inputs() {
     fi
 }
 
-# Each pipeline runs where README runs it: from the folder above data/, over hostile names
+# Each pipeline runs where the guide runs it: from the folder above data/, over hostile names
 # and links, or over an empty folder, and must succeed.
 run_pipeline() { # TITLE LINE COUNT KIND...
     local title=$1 line=$2 count=$3 status=0
@@ -105,38 +108,40 @@ run_pipeline() { # TITLE LINE COUNT KIND...
     rm -rf "${scratch:?}/work" "$scratch/store"
     make_inputs "$scratch/work/data" "$count" "$@"
     ((count == 0)) || link_inputs "$scratch/work/data" folders
-    reports=$(cd "$scratch/work" && bash -o pipefail -c "$line" | count_reports) || status=$?
+    reports=$(cd "$scratch/work" && bash -o pipefail -c "$line" 2>"$HOME/progress" | count_reports) || status=$?
     ((status == 0)) || fail "$title: status $status"
+    # parallel's reports go to a file, and its bar, at 100% of the runs, to standard error.
+    if [[ $line == *"| parallel "* ]]; then
+        reports=$(count_reports <"$scratch/work/kun2wyt.out")
+        ((count == 0)) || grep -aq "100% $reports:0=" "$HOME/progress" || fail "$title: no bar reached 100%"
+    fi
     check "$title" "$reports"
 }
 extra=()
 run_pipeline "find | xargs -P" "$xargs_line" 2100 blank newline dash bytes shell
 run_pipeline "find | xargs -P, no input" "$xargs_line" 0 blank
-extra=("$scratch/work/kun2wyt.log")
+extra=("$scratch/work/kun2wyt.log" "$scratch/work/kun2wyt.out")
 run_pipeline "find | parallel" "$parallel_line" 300 blank newline dash bytes shell
 run_pipeline "find | parallel, no input" "$parallel_line" 0 blank
 extra=()
 
-# make, with the Makefile beside the inputs: every name it can carry is converted, links
+# make, with the Makefile copied beside the inputs: every name it can carry is converted, links
 # included, and a second make converts only what is newer than its output; a folder without
 # inputs is nothing to do.
 rm -rf "${scratch:?}/work"
-folder="$scratch/work"
+folder="$scratch/work/data"
 make_inputs "$folder" 1500 dash safe
 link_inputs "$folder"
 mkdir "$folder/d.kun" # a folder is no input
-printf '%s\n' "$makefile" >"$folder/Makefile"
 extra=("$folder/Makefile")
-reports=$(cd "$folder" && { bash -c "$make_line" 2>&1 || true; } | count_reports)
+reports=$(cd "$scratch/work" && { bash -c "$make_line" 2>&1 || true; } | count_reports)
 check "make -j" "$reports"
 touch -d '+1 minute' "${inputs[3]}"
-reports=$(cd "$folder" && { bash -c "$make_line" 2>&1 || true; } | count_reports)
+reports=$(cd "$scratch/work" && { bash -c "$make_line" 2>&1 || true; } | count_reports)
 ((reports == 1)) || fail "a second make converted $reports inputs, not the one newer than its output"
 rm -rf "${scratch:?}/work" "$scratch/store"
 make_inputs "$folder" 0 safe
-printf '%s\n' "$makefile" >"$folder/Makefile"
-extra=("$folder/Makefile")
-(cd "$folder" && bash -c "$make_line" >/dev/null) || fail "make over no input failed"
+(cd "$scratch/work" && bash -c "$make_line" >/dev/null) || fail "make over no input failed"
 check "make -j, no input" 0
 
 # A name make cannot carry stops it before it converts anything, with an error that names it
@@ -152,8 +157,7 @@ for bad in 'x;touch PWNED;.kun' 'a$(touch PWNED).kun' 'h#.kun' 'c:d.kun' 'p%.kun
         printf 'level %d\n' ${#inputs[@]} >"$folder/$name"
         inputs+=("$folder/$name") outputs+=("")
     done
-    printf '%s\n' "$makefile" >"$folder/Makefile"
-    if message=$(cd "$folder" && bash -c "$make_line" 2>&1); then
+    if message=$(cd "$scratch/work" && bash -c "$make_line" 2>&1); then
         fail "make ran over ${bad@Q}: $message"
     fi
     [[ $message == *"$named"* && $message != *"Input file"* ]] || fail "make over ${bad@Q} said: $message"
