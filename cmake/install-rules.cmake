@@ -4,7 +4,7 @@
 # What is installed, in components that the packages pick from (packaging/metadata.json): program
 # (also from the portable build tree, cmake/portable.cmake); manuals (the man page, bash and fish
 # completion); zsh_completion (in site-functions) or zsh_debian (Debian's vendor-completions);
-# docs and license (README, CHANGELOG and the licence, as the archive and a plain install carry
+# docs and license (README, CHANGELOG, the batch guide and the licence, as the archive and a plain install carry
 # them); debian_docs and rpm_license (where those distributions keep them); examples; modulefile;
 # uninstall (the script, and the list of what a plain install put where).
 include(GNUInstallDirs)
@@ -50,7 +50,7 @@ install(FILES completion/kun2wyt.zsh DESTINATION "${zsh_completions}" RENAME _ku
 install(FILES completion/kun2wyt.zsh DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions"
         RENAME _kun2wyt COMPONENT zsh_debian EXCLUDE_FROM_ALL)
 
-install(FILES README.md CHANGELOG.md DESTINATION "${doc_dir}" COMPONENT docs)
+install(FILES README.md CHANGELOG.md docs/converting-many-files.md DESTINATION "${doc_dir}" COMPONENT docs)
 install(FILES LICENSES/MIT.txt DESTINATION "${doc_dir}" RENAME LICENSE COMPONENT license)
 # The packages' own texts, written when a package takes them in (its changelog, in Debian's or
 # RPM's form, and Debian's copyright file): a plain install needs neither them nor Python.
@@ -66,7 +66,7 @@ install(FILES "${package_docs}/copyright" "${package_docs}/changelog.gz" DESTINA
         COMPONENT debian_docs EXCLUDE_FROM_ALL)
 install(FILES LICENSES/MIT.txt DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/licenses/kun2wyt" RENAME LICENSE
         COMPONENT rpm_license EXCLUDE_FROM_ALL)
-install(FILES examples/run1.kun DESTINATION "${doc_dir}/examples" COMPONENT examples)
+install(FILES examples/run1.kun examples/Makefile examples/convert.sh DESTINATION "${doc_dir}/examples" COMPONENT examples)
 configure_file(packaging/modulefile.in "${PROJECT_BINARY_DIR}/modulefile" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/modulefile" DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/modulefiles/kun2wyt"
         RENAME "${KUN2WYT_VERSION}" COMPONENT modulefile)

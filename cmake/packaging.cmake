@@ -57,7 +57,7 @@ foreach(folder IN ITEMS "${CMAKE_INSTALL_MANDIR}/man1" "${completions}" "${fish_
     endwhile()
 endforeach()
 set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/kun2wyt/LICENSE" "%doc /usr/${doc_dir}/README.md"
-                            "%doc /usr/${doc_dir}/CHANGELOG.md")
+                            "%doc /usr/${doc_dir}/CHANGELOG.md" "%doc /usr/${doc_dir}/converting-many-files.md")
 # No clock time and no host name in the package: its build time and file times are the
 # release's date, or the commit's (SOURCE_DATE_EPOCH, set by cmake/dist.cmake).
 string(CONCAT CPACK_RPM_SPEC_MORE_DEFINE

@@ -248,7 +248,8 @@ WHEEL_PLATFORMS = {"x86_64": ["manylinux_2_5", "manylinux1", "manylinux_2_17", "
 # that pip installs it where the archive's unpacking puts it in the same prefix (~/.local).
 WHEEL_DATA = ["share/man/man1/kun2wyt.1.gz", "share/bash-completion/completions/kun2wyt",
               "share/zsh/site-functions/_kun2wyt", "share/fish/vendor_completions.d/kun2wyt.fish",
-              "share/doc/kun2wyt/LICENSE", "share/doc/kun2wyt/examples/run1.kun", "share/doc/kun2wyt/third-party/*"]
+              "share/doc/kun2wyt/LICENSE", "share/doc/kun2wyt/converting-many-files.md",
+              "share/doc/kun2wyt/examples/*", "share/doc/kun2wyt/third-party/*"]
 ZIP_EPOCH = 315532800  # 1980-01-01T00:00:00Z: the first time a zip entry can hold
 
 

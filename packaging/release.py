@@ -279,16 +279,19 @@ def open_next():
     shown = re.search(r"^eb packaging/easybuild/kun2wyt-(\S+)\.eb$", (ROOT / "README.md").read_text(), re.M)
     if not shown:
         sys.exit("README.md shows no 'eb packaging/easybuild/kun2wyt-VERSION.eb' line")
-    # README's release steps, copied as they stand, cut the next patch release.
+    # The recipe commands, in README and the maintainers' docs/, and the release steps, copied as
+    # they stand in docs/releasing.md, cut the next patch release.
     major, minor, patch = numbers(tree["version"])
-    text, steps = RELEASE_STEP.subn(rf"\g<1>{major}.{minor}.{patch + 1}",
-                                    readme((ROOT / "README.md").read_text(), shown[1], tree["version"], recipes=True))
+    texts, steps = {}, 0
+    for name in ("README.md", "docs/developing.md", "docs/releasing.md"):
+        texts[name], made = RELEASE_STEP.subn(rf"\g<1>{major}.{minor}.{patch + 1}",
+                                              readme((ROOT / name).read_text(), shown[1], tree["version"], recipes=True))
+        steps += made
     if steps != 3:
-        sys.exit("README.md's release steps are not one cut, one 'Release VERSION' and one 'Record release VERSION'")
+        sys.exit("docs/releasing.md's release steps are not one cut, one 'Release VERSION' and one 'Record release VERSION'")
     write_all({"CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(top)}$",
-                                        f"## [Unreleased]\n\n{top}", "CHANGELOG.md"),
-               "README.md": text})
-    print("CHANGELOG.md and README.md written: the next development version is open. Commit them, and list "
+                                        f"## [Unreleased]\n\n{top}", "CHANGELOG.md")} | texts)
+    print(f"CHANGELOG.md, {', '.join(texts)} written: the next development version is open. Commit them, and list "
           "each change in CHANGELOG.md as it lands.")
 
 

@@ -91,6 +91,8 @@ class Agreement(unittest.TestCase):
     def test_readme_names_homepage_licence_and_version(self):
         readme = (ROOT / "README.md").read_text()
         self.assertIn(f"{self.meta['homepage']}/issues", readme)
+        self.assertIn(f"{self.meta['homepage']}/releases", readme)
+        readme += (ROOT / "docs/developing.md").read_text()  # its test commands name the recipes' release
         self.assertIn(f"under the {self.meta['licence']} licence", readme)
         # The release's files from its commit on; its recipes, a recorded release's, the newest
         # from the next development version on.

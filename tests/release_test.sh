@@ -11,7 +11,7 @@
 # architecture, minutes of work that CI's dist steps already do: here a `cmake` first on PATH
 # answers `cmake --workflow` alone, with files named for the tree's version, and hands every
 # other call to the real one.
-# usage: release_test.sh README
+# usage: release_test.sh RELEASING   (docs/releasing.md)
 set -euo pipefail
 readme=$(realpath "$1")
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,7 +33,7 @@ EOF
 chmod +x "$scratch/bin/cmake"
 export PATH="$scratch/bin:$PATH" TZ=UTC
 
-section=$(sed -n '/^## Developing/,/^## /p' "$readme")
+section=$(sed -n '/^## Making a release/,/^## /p' "$readme")
 line() { sed 's/ *#.*//' <<<"$section" | grep -m1 "$1"; }
 cut_line=$(line '^python3 packaging/release.py cut ') commit_line=$(line "^git commit -am 'Release ")
 record_line=$(line '^python3 packaging/release.py record$') recorded_line=$(line "^git add packaging && git commit ")
@@ -174,8 +174,8 @@ for step in "${cut_line//$shown/$new}" "${commit_line//$shown/$new}" "$record_li
         python3 packaging/release.py open >/dev/null 2>"$scratch/said" && fail "a second open"
         grep -q "is open already" "$scratch/said" || { cat "$scratch/said"; fail "a second open refused otherwise"; }
         next=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$new")
-        [[ $(grep -cE "^(python3 packaging/release.py cut |git commit -am 'Release |.*'Record release )$next\b" README.md) == 3 ]] ||
-            fail "README's release steps do not cut $next" ;;
+        [[ $(grep -cE "^(python3 packaging/release.py cut |git commit -am 'Release |.*'Record release )$next\b" docs/releasing.md) == 3 ]] ||
+            fail "the release steps do not cut $next" ;;
     esac
     [[ $step != git* ]] || python3 tests/packaging_test.py "$(rule release)" >"$scratch/agreement.log" 2>&1 ||
         { cat "$scratch/agreement.log"; fail "the texts disagree after: $step"; }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# README's Slurm array job, taken from README and run on a real single-node Slurm that this test
+# The Slurm array job, examples/convert.sh with the guide's lines, run on a real single-node Slurm that this test
 # starts in its own folder (munge and Slurm's daemons talk over localhost only, and are stopped
 # by their process ids at the end). Over inputs with hostile names, every array range must
 # convert every input and change none, or fail visibly; a task that cannot read the list or
 # convert an input must fail, and show as README says it does.
-# usage: slurm_test.sh KUN2WYT README   (as root; exits 77, skipped, where Slurm is not installed)
+# usage: slurm_test.sh KUN2WYT GUIDE   (as root; exits 77, skipped, where Slurm is not installed)
 set -euo pipefail
 export LC_ALL=C
 for tool in munged mungekey slurmctld slurmd sbatch scontrol; do
@@ -16,7 +16,7 @@ done
 ((EUID == 0)) || { echo "SKIPPED: the daemons need root"; exit 77; }
 PATH="$PATH:/usr/sbin"
 
-program=$(realpath "$1") readme=$(realpath "$2")
+program=$(realpath "$1") readme=$(realpath "$2") examples=$(cd "$(dirname "$0")/../examples" && pwd)
 top=$(mktemp -d)
 chmod 755 "$top"
 pids=()
@@ -28,13 +28,13 @@ stop() {
 trap stop EXIT
 
 list_line=$(grep -m1 '^find -L "$PWD/data" .*inputs.list$' "$readme")
-job_script=$(sed -n '/^#!\/bin\/bash$/,/^```$/p' "$readme" | sed '$d')
+submit_line=$(grep -m1 '^cp ~/.local/share/doc/kun2wyt/examples/convert.sh \. && sbatch convert.sh$' "$readme")
 waiting_sbatch=$(grep -m1 '^sbatch --wait convert.sh' "$readme" | sed 's/ *#.*//')
 show_job=$(grep -m1 '^scontrol show job ID' "$readme" | sed 's/ *#.*//')
 failed_files=$(grep -m1 "^grep -l '^ERROR' slurm-ID_" "$readme" | sed 's/ *#.*//')
 failed_inputs=$(grep -m1 "^grep -h '^ERROR' slurm-ID_" "$readme" | sed 's/ *#.*//')
-[[ -n $list_line && -n $job_script && -n $waiting_sbatch && -n $show_job && -n $failed_files && -n $failed_inputs ]] ||
-    { echo "README lacks part of the Slurm recipe"; exit 1; }
+[[ -n $list_line && -n $submit_line && -n $waiting_sbatch && -n $show_job && -n $failed_files && -n $failed_inputs ]] ||
+    { echo "$readme lacks part of the Slurm recipe"; exit 1; }
 
 # munge, with its key, socket, seed, log and pid in this folder.
 mkdir -m 700 "$top/munge"
@@ -112,7 +112,10 @@ ln -s ../../store/dir "$top/job/data/folder"
 inputs+=("$top/job/data/folder/inner.KUN") outputs+=("$top/store/dir/inner.wyt")
 cd "$top/job"
 bash -c "$list_line"
-printf '%s\n' "$job_script" >convert.sh
+# The guide's copy of the script, from the examples as the archive installs them into ~/.local.
+mkdir -p "$top/home/.local/share/doc/kun2wyt"
+ln -s "$examples" "$top/home/.local/share/doc/kun2wyt/examples"
+HOME=$top/home bash -c "${submit_line% && sbatch convert.sh}"
 
 passed=0 failures=0
 fail() {
