@@ -19,7 +19,7 @@ endif()
 if(NOT KUN2WYT_VERSION STREQUAL VERSION)
     message(FATAL_ERROR "the tree is ${KUN2WYT_VERSION} now, but was configured as ${VERSION}: configure again")
 endif()
-# Every time the release's date, or the commit's.
+# Every time the release's date, or the commit's: the rule's, asked once here.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH}) # for cpack, rpmbuild, tar and the bills of materials alike
     set(ENV{SOURCE_DATE_EPOCH} "${KUN2WYT_EPOCH}")
 endif()

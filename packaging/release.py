@@ -3,39 +3,33 @@
 # SPDX-License-Identifier: MIT
 """kun2wyt's releases, as packaging/releases/releases.json records them: for each, its version,
 date and commit, the sha256 of each of its files, and the tools that built them. A release is
-written there once and never changed; its files are what its own commit's scripts build. What
-a tree is (a release, or a development version) is cmake/version.cmake's to say; this asks it.
+written there once and never changed; its files are what its own commit's scripts build. What a
+tree is, a release or a development version, is cmake/version.cmake's to say; this asks it.
 
-  release.py cut VERSION [--date YYYY-MM-DD]
-      on a clean development tree: dates CHANGELOG.md's [Unreleased] entry as VERSION, and
-      writes VERSION into the man page and README's commands for the release's files. Commit
-      that: it is the release.
-  release.py record
-      on a clean tree that is a release not yet recorded: builds every architecture's packages
-      and the source release, and writes their sha256s and the tools into the record, a
-      version() line into the Spack package and a new easyconfig. Commit that: it changes no
-      release's bytes (README, which the packages carry, stays as it is).
-  release.py open
-      on a clean tree of a recorded release: opens the next development version, an empty
-      '## [Unreleased]' entry atop CHANGELOG.md; README's recipe commands name the release just
-      recorded, and its release steps the next patch release. Commit that.
+  release.py cut VERSION [--date YYYY-MM-DD] [--dry-run]
+      makes release VERSION of the branch checked out, in two commits, or changes nothing. It
+      checks everything first. Then it dates CHANGELOG.md's [Unreleased] entry, names VERSION in
+      the man page and in the lines that name a release's files, and commits that: "Release
+      VERSION", the release. It builds every architecture from that commit, records the release,
+      adds it to the Spack and EasyBuild recipes, opens the next development version
+      ([Unreleased] atop CHANGELOG.md, the recipe lines moved) and commits that too. Whatever
+      fails, or a Ctrl-C, leaves the branch, its index and work tree as they were. --dry-run
+      checks everything and says what it would write.
   release.py verify [--packages] [--keep FOLDER] [VERSION...]
       rebuilds the source release of each recorded release (or those named) from its own
       commit, in a scratch checkout, and compares it with the record; with --packages, its
       packages too, with that commit's own dist presets (their bytes also depend on Debian's
       toolchain: compare on a machine with the recorded tools). --keep leaves the rebuilt
-      source releases in FOLDER. Names every file that differs, and fails.
-
-Each command checks everything it is given before it writes anything, and writes all its files
-or none.
+      source releases in FOLDER. It fails on every file that differs, and on a record with a gap.
 """
 import argparse
 import datetime
+import difflib
 import json
-import os
 import platform
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -43,69 +37,95 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "packaging"))
-import generate  # noqa: E402  (the rule's answer and the record, read one way for both)
+import generate  # noqa: E402  (the architectures, and sha256)
 
 RECORD = ROOT / "packaging/releases/releases.json"
 RELEASES = RECORD.parent  # beside the record: the ways to make releases whose commit has none of its own
 SPACK = "packaging/spack/packages/kun2wyt/package.py"
+# The files whose command lines name a release's files and recipes, which cut moves on.
+EDITED = ["README.md", *sorted(f"docs/{p.name}" for p in (ROOT / "docs").glob("*.md"))]
+NAMED = re.compile(r"(kun2wyt[-_/])(\d+\.\d+\.\d+)(?!\.?\d|\.unknown)")
+# Lines that name the recipes and the rebuilt source release, which exist once the release is
+# recorded: they move with the next development version; the others with the release.
+RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
 
 
 def git(*args, cwd=ROOT):
-    return subprocess.run(["git", *args], cwd=cwd, check=True, capture_output=True, text=True).stdout.strip()
+    return subprocess.run(["git", *args], cwd=cwd, check=True, capture_output=True, text=True).stdout.rstrip()
 
 
-def presets():
-    """The dist preset of each architecture in packaging/metadata.json: the machine's own is
-    dist, every other one cross-built as dist-ARCH."""
-    return [("dist" if arch == platform.machine() else f"dist-{arch}") for arch in generate.META["architectures"]]
+def succeeds(*command):
+    return subprocess.run(command, cwd=ROOT, capture_output=True).returncode == 0
 
 
-def releases(record, wanted):
-    recorded = generate.recorded(record)
-    unknown = set(wanted) - {r["version"] for r in recorded}
-    if unknown:
-        sys.exit(f"no release {', '.join(sorted(unknown))} in {record}")
-    return [r for r in recorded if not wanted or r["version"] in wanted]
+def utf8(raw):
+    try:
+        return raw.decode("utf-8") is not None
+    except UnicodeDecodeError:
+        return False
 
 
-def checkout(release, scratch):
-    """A scratch checkout of RELEASE's commit, from this repository's history."""
+def say(text):
+    print(text, flush=True)
+
+
+def rule(field, changelog=None):
+    """The field FIELD of cmake/version.cmake's answer for this tree (CHANGELOG in place of its
+    CHANGELOG.md); its refusal ends this program with its own words."""
+    command = ["cmake", f"-DSOURCE_DIR={ROOT}", f"-DFIELD={field}", "-P", str(ROOT / "cmake/version.cmake")]
+    answer = subprocess.run(command[:1] + [f"-DCHANGELOG={changelog}"] * bool(changelog) + command[1:],
+                            capture_output=True, text=True)
+    if answer.returncode:
+        sys.exit(" ".join(re.findall(r"^  (\S.*)$", answer.stderr.split("Call Stack")[0], re.M)) or answer.stderr)
+    return answer.stdout.rstrip("\n")
+
+
+def entries(changelog=None):
+    """CHANGELOG.md's headings as the rule reads them: (version, date, heading), newest first;
+    [Unreleased] has neither version nor date."""
+    return [tuple(part or None for part in line.split("|", 2)) for line in rule("entries", changelog).split("\n")]
+
+
+def load(record):
+    """The releases RECORD holds, oldest first, each with what cut and verify read of it."""
+    try:
+        releases = json.loads(Path(record).read_text())["releases"]
+        for entry in releases:
+            for key, kind in (("version", str), ("date", str), ("commit", str), ("source_release", list),
+                              ("files", dict)):
+                if not isinstance(entry[key], kind):
+                    raise ValueError(f"{key} of {entry['version']} is no {kind.__name__}")
+            if f"kun2wyt-{entry['version']}.tar.gz" not in entry["files"]:
+                raise ValueError(f"{entry['version']} has no source release among its files")
+    except OSError as error:
+        sys.exit(f"{record}: {error.strerror}")
+    except (ValueError, KeyError, TypeError) as error:
+        sys.exit(f"{record} is no record of releases ({type(error).__name__}: {error}): take it from git as "
+                 "it was (git checkout -- packaging/releases/releases.json)")
+    versions = [entry["version"] for entry in releases]
+    twice = sorted({v for v in versions if versions.count(v) > 1})
+    if twice:
+        sys.exit(f"{record} records {', '.join(twice)} more than once: a release has one entry")
+    return releases
+
+
+def own_history():
+    """Refuses a tree that is not the top of a work tree of its own, or a shallow clone."""
+    top = subprocess.run(["git", "rev-parse", "--show-toplevel"], cwd=ROOT, capture_output=True, text=True)
+    if top.returncode or Path(top.stdout.strip()).resolve() != ROOT:
+        sys.exit(f"{ROOT} has no git history of its own (an exported tree?): work in a clone of the repository")
     if git("rev-parse", "--is-shallow-repository") == "true":
-        sys.exit("this is a shallow clone, without the releases' commits: git fetch --unshallow first")
-    if subprocess.run(["git", "cat-file", "-e", release["commit"] + "^{commit}"], cwd=ROOT,
-                      capture_output=True).returncode != 0:
-        sys.exit(f"release {release['version']}: commit {release['commit']} is not in this repository")
-    tree = Path(scratch) / release["version"]
-    subprocess.run(["git", "clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree)], check=True)
-    git("checkout", "--quiet", "--detach", release["commit"], cwd=tree)
-    return tree
-
-
-def clean():
-    """The rule's answer for this tree, which must be a clean work tree of its own history."""
-    tree = generate.version_rule()
-    if not tree["commit"]:
-        sys.exit(f"this tree ({tree['version']}) has no history of its own: release from a clone of the repository")
-    if tree["dirty"]:
-        changed = subprocess.run(["git", "status", "--porcelain", "--untracked-files=no"], cwd=ROOT,
-                                 capture_output=True, text=True).stdout.rstrip()
-        sys.exit(f"uncommitted changes to tracked files:\n{changed}\ncommit or stash them first")
-    return tree
+        sys.exit("this is a shallow clone, without the history the releases are counted in: git fetch --unshallow first")
 
 
 def recorded_in(version):
-    """The branches and tags whose record holds VERSION. A release's own commit cannot hold its
-    record, which the commit after it adds: checked out again, it must still count as recorded."""
-    refs = git("for-each-ref", "--format=%(refname)", "refs/heads", "refs/remotes", "refs/tags").split()
+    """The branches and tags whose record holds VERSION."""
     holding = []
-    for ref in refs:
+    for ref in git("for-each-ref", "--format=%(refname)", "refs/heads", "refs/remotes", "refs/tags").split():
         shown = subprocess.run(["git", "show", f"{ref}:{RECORD.relative_to(ROOT)}"], cwd=ROOT,
                                capture_output=True, text=True)
-        try:
-            if shown.returncode == 0 and version in [r["version"] for r in json.loads(shown.stdout)["releases"]]:
-                holding.append(ref.split("/", 2)[2])
-        except (ValueError, KeyError, TypeError):
-            pass  # a branch whose record is no record holds no release
+        if f'"version": "{version}",' in shown.stdout:
+            holding.append(ref.split("/", 2)[2])
     return holding
 
 
@@ -113,96 +133,26 @@ def numbers(version):
     return tuple(int(n) for n in version.split("."))
 
 
-def replaced(text, pattern, replacement, where):
+def replaced(path, text, pattern, replacement, form):
     new, made = re.subn(pattern, replacement, text, count=1, flags=re.M)
     if not made:
-        sys.exit(f"{where}: nothing matches {pattern}")
+        sys.exit(f"{path}: no line in the form the release edits, {form}: put it in that form, commit, and cut then")
     return new
 
 
-# README's commands that name a release's files follow the release commit (cut); those that name
-# its recipes and its rebuilt source release, which exist once it is recorded, follow with the
-# next development version (open), as the record's commit may not change what the packages carry.
-RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
-RELEASE_STEP = re.compile(r"^(python3 packaging/release\.py cut |git commit -am 'Release |git add packaging && "
-                          r"git commit -m 'Record release )\d+\.\d+\.\d+\b", re.M)
-
-
-def readme(text, old, new, recipes):
-    """README's TEXT with OLD in place of NEW in its command lines, in its code blocks: those that
-    name the recipes (RECIPES true) or the others; its prose keeps the versions it speaks of."""
-    lines, code = [], False
+def code_lines(text):
+    """Each line of TEXT, and whether it stands in a code block."""
+    code = False
     for line in text.split("\n"):
         code = code != line.startswith("```")
-        if code and bool(RECIPE_LINE.search(line)) == recipes:
-            line = re.sub(rf"(kun2wyt[-_/]){re.escape(old)}(?![\d])", rf"\g<1>{new}", line)
-        lines.append(line)
-    return "\n".join(lines)
+        yield line, code
 
 
-def write_all(texts):
-    """Each file of TEXTS (path under ROOT: its new text) written, or, if any fails, none."""
-    old = {path: (ROOT / path).read_bytes() if (ROOT / path).exists() else None for path in texts}
-    try:
-        for path, text in texts.items():
-            (ROOT / f"{path}.new").write_text(text)
-        for path in texts:
-            os.replace(ROOT / f"{path}.new", ROOT / path)
-    except BaseException:
-        for path, before in old.items():
-            (ROOT / f"{path}.new").unlink(missing_ok=True)
-            if before is None:
-                (ROOT / path).unlink(missing_ok=True)
-            else:
-                (ROOT / path).write_bytes(before)
-        raise
-
-
-def cut(version, date):
-    tree = clean()
-    old = tree["release"]
-    if tree["entries"][0]["version"] is not None:
-        sys.exit(f"CHANGELOG.md has no [Unreleased] entry atop it: this tree is release {old}. Put "
-                 "'## [Unreleased]' atop CHANGELOG.md with what the release brings, commit it, and cut then")
-    major, minor, patch = numbers(old)
-    following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
-    give = f"give the next patch, minor or major release, {', '.join(following[:2])} or {following[2]}"
-    if version in [r["version"] for r in generate.recorded()] + [old]:
-        sys.exit(f"{version} is released already: {give}")
-    if version not in following:
-        sys.exit(f"{version} does not follow {old}: {give}")
-    today = datetime.datetime.now(datetime.timezone.utc).date()
-    try:
-        if not re.fullmatch(r"\d{4}-\d\d-\d\d", date):
-            raise ValueError
-        day = datetime.date.fromisoformat(date)
-    except ValueError:
-        sys.exit(f"--date {date} is no day: give it as YYYY-MM-DD, such as {today}")
-    # rpmbuild only brings times later than the release's date down to it: a file it writes
-    # before that date would keep its own time.
-    days = f"give a day from {tree['date']}, the date of {old}, to today, {today} in UTC"
-    if day > today:
-        sys.exit(f"--date {date} is still to come: {days}")
-    if day < datetime.date.fromisoformat(tree["date"]):
-        sys.exit(f"--date {date} is before {tree['date']}: {days}")
-    heading = f"## [{version}] - {date}"
-    texts = {
-        "CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(tree['entries'][0]['heading'])}$",
-                                 heading, "CHANGELOG.md"),
-        "docs/kun2wyt.1": replaced((ROOT / "docs/kun2wyt.1").read_text(), r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
-                                   f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"', "docs/kun2wyt.1"),
-        "README.md": readme((ROOT / "README.md").read_text(), old, version, recipes=False),
-    }
-    # The rule must take the new changelog for exactly this release, before anything is written.
-    with tempfile.NamedTemporaryFile("w", suffix=".md") as trial:
-        trial.write(texts["CHANGELOG.md"])
-        trial.flush()
-        after = generate.version_rule(trial.name)
-    if (after["release"], after["entries"][0]["version"]) != (version, version):
-        sys.exit(f"CHANGELOG.md would not make release {version}: {after['entries'][0]['heading']}")
-    write_all(texts)
-    print(f"kun2wyt {version}: {', '.join(texts)} written. Commit them; that commit is the release. "
-          "Then: packaging/release.py record")
+def moved(text, old, new, recipes):
+    """TEXT with NEW in place of OLD where its code blocks' lines name a release's files (RECIPES
+    false) or its recipes (RECIPES true); its prose keeps the versions it speaks of."""
+    return "\n".join(NAMED.sub(lambda m: m[1] + (new if m[2] == old else m[2]), line)
+                     if code and bool(RECIPE_LINE.search(line)) == recipes else line for line, code in code_lines(text))
 
 
 def tools():
@@ -216,94 +166,203 @@ def tools():
     found |= {"cmake": ["cmake", "--version"], "dpkg": ["dpkg", "--version"], "rpm": ["rpm", "--version"],
               "tar": ["tar", "--version"], "gzip": ["gzip", "--version"],
               "python3": ["python3", "--version"]}  # its zipfile writes the wheels' headers
-    return {name: subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()[0]
-            for name, command in found.items()}
+    named = {}
+    for name, command in found.items():
+        try:
+            named[name] = subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()[0]
+        except (OSError, subprocess.CalledProcessError, IndexError):
+            sys.exit(f"the dist needs {name}, which `{' '.join(command)}` does not name: install it (.ci/setup does)")
+    return named
 
 
-def record():
-    tree = clean()
-    version = tree["version"]
-    recorded = json.loads(RECORD.read_text())
-    if not tree["is_release"]:
-        sys.exit(f"this tree is {version}, a development version: record the release commit itself, the "
-                 "one that 'packaging/release.py cut VERSION' and its commit made")
-    holding = ["this tree"] if version in [r["version"] for r in recorded["releases"]] else recorded_in(version)
+def checked(version, date):
+    """Everything cut needs, checked before it writes anything: the branch, and the texts of
+    both commits but for what the builds give."""
+    own_history()
+    branch = subprocess.run(["git", "symbolic-ref", "-q", "--short", "HEAD"], cwd=ROOT, capture_output=True, text=True)
+    if branch.returncode:
+        sys.exit("no branch is checked out (a detached HEAD): check out the branch to release from")
+    changed = git("status", "--porcelain", "--untracked-files=no")
+    if changed:
+        sys.exit(f"uncommitted changes to tracked files:\n{changed}\ncommit or stash them first")
+    for path in ["CHANGELOG.md", "docs/kun2wyt.1", SPACK, *EDITED]:
+        raw = (ROOT / path).read_bytes()
+        if raw.startswith(b"\xef\xbb\xbf") or b"\r" in raw or not utf8(raw):
+            sys.exit(f"{path} is not UTF-8 without a byte-order mark, with LF line ends, which the release keeps: "
+                     "save it so, commit, and cut then")
+    heads, recorded = entries(), load(RECORD)
+    (_, _, top), (old, old_date, old_heading) = heads[0], heads[1]
+    if top != "## [Unreleased]":
+        sys.exit(f"CHANGELOG.md's top entry is '{top}', a release: put '## [Unreleased]' atop it, with what "
+                 "the release brings, commit, and cut then")
+    text = (ROOT / "CHANGELOG.md").read_text()
+    newest = recorded[-1]["version"] if recorded else "none"
+    if newest != old:
+        sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is {newest}: {old} "
+                 "was never made here by the release tools (or this branch starts at its own commit). Release "
+                 f"from a branch whose record holds {old}")
+    major, minor, patch = numbers(old)
+    following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
+    free = [v for v in following if not recorded_in(v)]
+    give = f"give one that no branch records, of {', '.join(free)}" if free else "no next version is free"
+    holding = recorded_in(version)
     if holding:
-        sys.exit(f"{version} is recorded already ({', '.join(holding)}), and a record is never changed")
-    # The release is the commit that dated it: one after it would make two commits of one version.
-    heading = tree["entries"][0]["heading"]
-    dated = git("log", "-1", "--format=%H", "--fixed-strings", f"-S{heading}", "--", "CHANGELOG.md")
-    if dated != git("rev-parse", "HEAD"):
-        sys.exit(f"HEAD is not the commit that dated {version} ({dated[:7] or 'none'}): record that commit itself")
-    if datetime.date.fromisoformat(tree["date"]) > datetime.datetime.now(datetime.timezone.utc).date():
-        sys.exit(f"{version} is dated {tree['date']}, still to come: cut releases on their day")
-    newest = recorded["releases"][-1]["version"]
-    easyconfigs = sorted((ROOT / "packaging/easybuild").glob("kun2wyt-*.eb"), key=lambda p: numbers(p.stem[8:]))
-    if numbers(easyconfigs[-1].stem[8:]) != numbers(newest):
-        sys.exit(f"the newest easyconfig is {easyconfigs[-1].name}, not that of {newest}, the newest release recorded")
-    dist = ROOT / "build/dist"
-    shutil.rmtree(dist, ignore_errors=True)
-    for preset in presets():
-        subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=ROOT, check=True)
-    files = dict(reversed(line.split("  ")) for line in (dist / "SHA256SUMS").read_text().splitlines())
-    source = f"kun2wyt-{version}.tar.gz"
-    if source not in files or any(version not in name for name in files):
-        sys.exit(f"build/dist/SHA256SUMS lists files of another version than {version}:\n  " + "\n  ".join(files))
-    entry = {"version": version, "date": tree["date"], "commit": git("rev-parse", "HEAD"),
-             "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"],
-             "files": files, "tools": tools()}
-    # The recipes: a version() line atop Spack's released versions, an easyconfig of its own.
-    easyconfig = easyconfigs[-1].read_text()
-    easyconfig = replaced(easyconfig, r"^version = '.*'$", f"version = '{version}'", easyconfigs[-1].name)
-    easyconfig = replaced(easyconfig, r"^checksums = \['[0-9a-f]+'\]$", f"checksums = ['{files[source]}']",
-                          easyconfigs[-1].name)
-    write_all({
-        "packaging/releases/releases.json": json.dumps(recorded | {"releases": recorded["releases"] + [entry]},
-                                                       indent=2) + "\n",
-        SPACK: replaced((ROOT / SPACK).read_text(), r'^(    version\("develop".*\n)',
-                        rf'\g<1>    version("{version}", sha256="{files[source]}")\n', SPACK),
-        f"packaging/easybuild/kun2wyt-{version}.eb": easyconfig,
-    })
-    print(f"kun2wyt {version} recorded: packaging/releases/releases.json, {SPACK} and "
-          f"packaging/easybuild/kun2wyt-{version}.eb written. Commit packaging/; then: packaging/release.py open")
+        sys.exit(f"{version} is recorded already ({', '.join(holding)}), and a version names one set of bytes: {give}")
+    if version not in following:
+        sys.exit(f"{version} does not follow {old}: give the next patch, minor or major release: {give}")
+    unreleased = text.split(top + "\n", 1)[1].split(old_heading + "\n", 1)[0]
+    if not re.search(r"^- \S", unreleased, re.M):
+        sys.exit("CHANGELOG.md's [Unreleased] entry lists nothing: add an item ('- ...' under '### Added', "
+                 "'### Changed' or '### Fixed') for each change the release brings, commit, and cut then")
+    today = datetime.datetime.now(datetime.timezone.utc).date()
+    try:
+        day = datetime.date.fromisoformat(date) if re.fullmatch(r"\d{4}-\d\d-\d\d", date) else None
+    except ValueError:
+        day = None
+    days = f"give a day from {old_date}, the date of {old}, to today, {today} in UTC"
+    if day is None:
+        sys.exit(f"--date {date} is no day: give it as YYYY-MM-DD, such as {today}")
+    if day > today:  # rpmbuild brings only later times down to the release's
+        sys.exit(f"--date {date} is still to come: {days}")
+    if date < old_date:
+        sys.exit(f"--date {date} is before {old_date}: {days}")
+    stale = [f"{path}:{number}: {m[0]}" for path in EDITED
+             for number, (line, code) in enumerate(code_lines((ROOT / path).read_text()), 1) if code
+             for m in NAMED.finditer(line) if m[2] != old]
+    if stale:
+        sys.exit(f"these lines name a release other than {old}, the newest: name {old} as the others do, "
+                 "commit, and cut then:\n  " + "\n  ".join(stale))
+    easyconfig = ROOT / f"packaging/easybuild/kun2wyt-{old}.eb"
+    if not easyconfig.exists() or (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").exists():
+        sys.exit(f"packaging/easybuild/ must hold kun2wyt-{old}.eb, the newest release's, and no kun2wyt-{version}.eb")
+    heading = f"## [{version}] - {date}"
+    first = {"CHANGELOG.md": text.replace(top + "\n", heading + "\n", 1),
+             "docs/kun2wyt.1": replaced("docs/kun2wyt.1", (ROOT / "docs/kun2wyt.1").read_text(),
+                                        r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
+                                        f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"', '.TH KUN2WYT 1 "DATE" "kun2wyt VERSION"')}
+    first |= {path: moved((ROOT / path).read_text(), old, version, False) for path in EDITED}
+    with tempfile.NamedTemporaryFile("w", suffix=".md") as trial:  # the rule must read it as this release
+        trial.write(first["CHANGELOG.md"])
+        trial.flush()
+        if entries(trial.name)[0] != (version, date, heading):
+            sys.exit(f"CHANGELOG.md would not make release {version}")
+    second = {"CHANGELOG.md": first["CHANGELOG.md"].replace(heading + "\n", f"{top}\n\n{heading}\n", 1),
+              SPACK: (ROOT / SPACK).read_text(), "easyconfig": easyconfig.read_text()}
+    second |= {path: moved(first[path], old, version, True) for path in EDITED}
+    replaced(SPACK, second[SPACK], r'^    version\("develop", .*\)$', "", "one line '    version(\"develop\", ...)'")
+    for pattern, form in ((r"^version = '.*'$", "version = 'VERSION'"),
+                          (r"^checksums = \['[0-9a-f]{64}'\]$", "checksums = ['SHA256'], on one line")):
+        replaced(easyconfig.name, second["easyconfig"], pattern, "", form)
+    return branch.stdout.strip(), first, second, tools()
 
 
-def open_next():
-    tree = clean()
-    if tree["entries"][0]["version"] is None:
-        sys.exit(f"this tree is open already: CHANGELOG.md's top entry is [Unreleased], after {tree['release']}")
-    if tree["version"] not in [r["version"] for r in generate.recorded()]:
-        sys.exit(f"this tree is {tree['version']}, no recorded release: record the release first "
-                 "(packaging/release.py record)")
-    top = tree["entries"][0]["heading"]
-    shown = re.search(r"^eb packaging/easybuild/kun2wyt-(\S+)\.eb$", (ROOT / "README.md").read_text(), re.M)
-    if not shown:
-        sys.exit("README.md shows no 'eb packaging/easybuild/kun2wyt-VERSION.eb' line")
-    # README's release steps, copied as they stand, cut the next patch release.
-    major, minor, patch = numbers(tree["version"])
-    text, steps = RELEASE_STEP.subn(rf"\g<1>{major}.{minor}.{patch + 1}",
-                                    readme((ROOT / "README.md").read_text(), shown[1], tree["version"], recipes=True))
-    if steps != 3:
-        sys.exit("README.md's release steps are not one cut, one 'Release VERSION' and one 'Record release VERSION'")
-    write_all({"CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(top)}$",
-                                        f"## [Unreleased]\n\n{top}", "CHANGELOG.md"),
-               "README.md": text})
-    print("CHANGELOG.md and README.md written: the next development version is open. Commit them, and list "
-          "each change in CHANGELOG.md as it lands.")
+
+def presets():
+    """The dist preset of each architecture in packaging/metadata.json: the machine's own is
+    dist, every other one cross-built as dist-ARCH."""
+    return [("dist" if arch == platform.machine() else f"dist-{arch}") for arch in generate.META["architectures"]]
+
+
+def recipes(second, version, sha):
+    """The texts of the commit after the release, with SHA, its source release's, in its recipes."""
+    texts = dict(second)
+    texts[SPACK] = re.sub(r'^(    version\("develop", .*\)\n)', rf'\g<1>    version("{version}", sha256="{sha}")\n',
+                          texts[SPACK], count=1, flags=re.M)
+    easyconfig = re.sub(r"^version = '.*'$", f"version = '{version}'", texts.pop("easyconfig"), count=1, flags=re.M)
+    texts[f"packaging/easybuild/kun2wyt-{version}.eb"] = re.sub(r"^checksums = \['[0-9a-f]{64}'\]$",
+                                                               f"checksums = ['{sha}']", easyconfig, count=1, flags=re.M)
+    return texts
+
+
+def commit(texts, message):
+    for path, text in texts.items():
+        (ROOT / path).write_text(text)
+    git("add", "--", *texts)
+    git("commit", "-q", "-m", message)
+    return git("rev-parse", "HEAD")
+
+
+def cut(version, date, dry_run):
+    branch, first, second, named = checked(version, date)
+    if dry_run:
+        for title, texts in ((f"'Release {version}'", first), ("then, with its record, the next development version",
+                                                                recipes(second, version, "SHA256"))):
+            say(f"==== {title}:")
+            for path, text in texts.items():
+                before = (ROOT / path).read_text().splitlines(True) if (ROOT / path).exists() else []
+                sys.stdout.writelines(difflib.unified_diff(before, text.splitlines(True), f"a/{path}", f"b/{path}"))
+        say(f"--dry-run: everything checked, nothing written. cut {version} would commit the first, build "
+            f"{' and '.join(presets())} from it, record their files' sha256s and commit the second.")
+        return
+    start, made = git("rev-parse", "HEAD"), ROOT / f"packaging/easybuild/kun2wyt-{version}.eb"
+    try:
+        release = commit(first, f"Release {version}")
+        say(f"kun2wyt {version}: everything checked; {release[:7]} 'Release {version}' made. Building it:")
+        if rule("version") != version:
+            sys.exit(f"the release commit builds as {rule('version')}, not {version}")
+        shutil.rmtree(ROOT / "build/dist", ignore_errors=True)
+        for preset in presets():
+            say(f"---- cmake --workflow --preset {preset} (minutes)")
+            subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=ROOT, check=True)
+        files = dict(reversed(line.split("  ", 1)) for line in (ROOT / "build/dist/SHA256SUMS").read_text().splitlines())
+        source = f"kun2wyt-{version}.tar.gz"
+        if source not in files or any(version not in name for name in files):
+            sys.exit(f"build/dist/SHA256SUMS lists files of another version than {version}:\n  " + "\n  ".join(files))
+        entry = {"version": version, "date": date, "commit": release,
+                 "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"], "files": files, "tools": named}
+        record = json.loads(RECORD.read_text())
+        texts = recipes(second, version, files[source])
+        texts[str(RECORD.relative_to(ROOT))] = json.dumps(record | {"releases": record["releases"] + [entry]}, indent=2) + "\n"
+        opened = commit(texts, f"Record release {version}; open the next development version")
+    except BaseException as error:
+        signal.signal(signal.SIGINT, signal.SIG_IGN)  # the restore is not to be stopped half way
+        git("reset", "-q", "--hard", start)
+        made.unlink(missing_ok=True)
+        if isinstance(error, subprocess.CalledProcessError):
+            error = f"`{' '.join(map(str, error.cmd))}` failed (status {error.returncode}) {error.stderr or ''}".strip()
+        elif isinstance(error, SystemExit):
+            error = error.code
+        sys.exit(f"{error or type(error).__name__}\ncut {version} changed nothing: {branch} is at {start[:7]} again, its "
+                 f"index and work tree as they were. Mend what failed and cut {version} again.")
+    say(f"kun2wyt {version} made: {release[:7]} 'Release {version}', the release; {opened[:7]} records it and opens "
+        "the next development version. Push both (git push); if the push is refused, see docs/releasing.md.")
 
 
 def verify(record, wanted, packages, keep):
+    own_history()
+    recorded = load(record)
+    if not recorded:
+        sys.exit(f"{record} records no release: nothing to verify")
+    versions = [r["version"] for r in recorded]
+    # Those since recording began; a release's own commit holds no record of itself: the one after it does.
+    lacking = [version for version, _, _ in entries()[1:]
+               if version and version not in versions and numbers(version) > numbers(versions[0])]
+    if lacking:
+        sys.exit(f"CHANGELOG.md dates {', '.join(lacking)}, which {record} does not record: a release is recorded "
+                 "by the command that makes it (packaging/release.py cut)")
+    if set(wanted) - set(versions):
+        sys.exit(f"no release {', '.join(sorted(set(wanted) - set(versions)))} in {record}")
+    for release in recorded:
+        if not succeeds("git", "merge-base", "--is-ancestor", release["commit"], "HEAD"):
+            sys.exit(f"release {release['version']}: its commit {release['commit'][:7]} is not in the history of HEAD: "
+                     "the branch lacks it (git fetch), or was rebased after the release, which makes the release "
+                     "no commit of its own branch. Take the branch as it was pushed: never rebase a release")
+    chosen = [r for r in recorded if not wanted or r["version"] in wanted]
+    there = [f"kun2wyt-{r['version']}.tar.gz" for r in chosen if keep and (Path(keep) / f"kun2wyt-{r['version']}.tar.gz").exists()]
+    if keep and (there or Path(keep).is_file()):
+        sys.exit(f"--keep {keep}: {', '.join(there) or 'a file'} there already: give a folder without them")
     differ = []
     with tempfile.TemporaryDirectory() as scratch:
-        for release in releases(record, wanted):
+        for release in chosen:
             version, files = release["version"], release["files"]
-            tree = checkout(release, scratch)
-            made = {}
+            tree = Path(scratch) / version
+            subprocess.run(["git", "clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree)], check=True)
+            git("checkout", "--quiet", "--detach", release["commit"], cwd=tree)
             source = f"kun2wyt-{version}.tar.gz"
             out = Path(scratch) / f"{version}-{source}"
             command = [word.format(out=out, releases=RELEASES, version=version) for word in release["source_release"]]
             subprocess.run(command, cwd=tree, check=True, stdout=subprocess.DEVNULL)
-            made[source] = out
+            made = {source: out}
             if packages:
                 for preset in presets():
                     subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=tree, check=True,
@@ -329,20 +388,20 @@ def main():
     check.add_argument("--keep", metavar="FOLDER", help="leave the rebuilt source releases in FOLDER")
     check.add_argument("--record", default=RECORD, help=argparse.SUPPRESS)  # another record, for the tests
     check.add_argument("versions", nargs="*", metavar="VERSION")
-    cutting = commands.add_parser("cut", help="write a new release's version where it stands")
+    cutting = commands.add_parser("cut", help="make release VERSION: its commit, its files, its record")
     cutting.add_argument("version", metavar="VERSION")
     cutting.add_argument("--date", default=f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d}")
-    commands.add_parser("record", help="build the release at HEAD and record it")
-    commands.add_parser("open", help="open the next development version in CHANGELOG.md")
+    cutting.add_argument("--dry-run", action="store_true", help="check everything and say what it would write")
     args = parser.parse_args()
-    if args.command == "cut":
-        cut(args.version, args.date)
-    elif args.command == "record":
-        record()
-    elif args.command == "open":
-        open_next()
-    else:
-        verify(args.record, args.versions, args.packages, args.keep)
+    try:
+        if args.command == "cut":
+            cut(args.version, args.date, args.dry_run)
+        else:
+            verify(args.record, args.versions, args.packages, args.keep)
+    except subprocess.CalledProcessError as error:
+        sys.exit(f"`{' '.join(map(str, error.cmd))}` failed (status {error.returncode}) {error.stderr or ''}".strip())
+    except KeyboardInterrupt:
+        sys.exit("stopped")
 
 
 if __name__ == "__main__":
