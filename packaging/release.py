@@ -1,26 +1,19 @@
 #!/usr/bin/env python3
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-"""kun2wyt's releases, as packaging/releases/releases.json records them: for each, its version,
-date and commit, the sha256 of each of its files, and the tools that built them. A release is
-written there once and never changed; its files are what its own commit's scripts build. What a
-tree is, a release or a development version, is cmake/version.cmake's to say; this asks it.
+"""kun2wyt's releases, recorded in packaging/releases/releases.json once each: version, date,
+commit, the sha256 of each file and the tools that built them. What a tree is, is
+cmake/version.cmake's to say; this asks it. docs/releasing.md says what cut checks and does.
 
   release.py cut VERSION [--date YYYY-MM-DD] [--dry-run]
-      makes release VERSION of the branch checked out, in two commits, or changes nothing. It
-      checks everything first. Then it dates CHANGELOG.md's [Unreleased] entry, names VERSION in
-      the man page and in the lines that name a release's files, and commits that: "Release
-      VERSION", the release. It builds every architecture from that commit, records the release,
-      adds it to the Spack and EasyBuild recipes, opens the next development version
-      ([Unreleased] atop CHANGELOG.md, the recipe lines moved) and commits that too. Whatever
-      fails, or a Ctrl-C, leaves the branch, its index and work tree as they were. --dry-run
-      checks everything and says what it would write.
+      on the branch checked out, commits "Release VERSION" (CHANGELOG.md's [Unreleased] entry
+      dated, VERSION in the man page and the lines that name a release's files), builds every
+      architecture from it, and commits its record, the recipes and the next development
+      version; or, whatever fails, changes nothing. --dry-run says what it would write.
   release.py verify [--packages] [--keep FOLDER] [VERSION...]
-      rebuilds the source release of each recorded release (or those named) from its own
-      commit, in a scratch checkout, and compares it with the record; with --packages, its
-      packages too, with that commit's own dist presets (their bytes also depend on Debian's
-      toolchain: compare on a machine with the recorded tools). --keep leaves the rebuilt
-      source releases in FOLDER. It fails on every file that differs, and on a record with a gap.
+      rebuilds each recorded release's source release (with --packages its packages too, on a
+      machine with the recorded tools) from its own commit, and compares them with the record;
+      --keep leaves the source releases in FOLDER. Fails on a difference or a gap in the record.
 """
 import argparse
 import datetime
@@ -54,21 +47,6 @@ def git(*args, cwd=ROOT):
     return subprocess.run(["git", *args], cwd=cwd, check=True, capture_output=True, text=True).stdout.rstrip()
 
 
-def succeeds(*command):
-    return subprocess.run(command, cwd=ROOT, capture_output=True).returncode == 0
-
-
-def utf8(raw):
-    try:
-        return raw.decode("utf-8") is not None
-    except UnicodeDecodeError:
-        return False
-
-
-def say(text):
-    print(text, flush=True)
-
-
 def rule(field, changelog=None):
     """The field FIELD of cmake/version.cmake's answer for this tree (CHANGELOG in place of its
     CHANGELOG.md); its refusal ends this program with its own words."""
@@ -87,16 +65,13 @@ def entries(changelog=None):
 
 
 def load(record):
-    """The releases RECORD holds, oldest first, each with what cut and verify read of it."""
+    """The releases RECORD holds, oldest first."""
     try:
         releases = json.loads(Path(record).read_text())["releases"]
-        for entry in releases:
-            for key, kind in (("version", str), ("date", str), ("commit", str), ("source_release", list),
-                              ("files", dict)):
-                if not isinstance(entry[key], kind):
-                    raise ValueError(f"{key} of {entry['version']} is no {kind.__name__}")
-            if f"kun2wyt-{entry['version']}.tar.gz" not in entry["files"]:
-                raise ValueError(f"{entry['version']} has no source release among its files")
+        for entry in releases:  # what cut and verify read of each
+            if [type(entry[key]) for key in ("version", "commit", "source_release", "files")] != [str, str, list, dict] \
+                    or f"kun2wyt-{entry['version']}.tar.gz" not in entry["files"]:
+                raise ValueError(f"the entry of {entry['version']} is not one")
     except OSError as error:
         sys.exit(f"{record}: {error.strerror}")
     except (ValueError, KeyError, TypeError) as error:
@@ -120,21 +95,20 @@ def own_history():
 
 def recorded_in(version):
     """The branches and tags whose record holds VERSION."""
-    holding = []
-    for ref in git("for-each-ref", "--format=%(refname)", "refs/heads", "refs/remotes", "refs/tags").split():
-        shown = subprocess.run(["git", "show", f"{ref}:{RECORD.relative_to(ROOT)}"], cwd=ROOT,
-                               capture_output=True, text=True)
-        if f'"version": "{version}",' in shown.stdout:
-            holding.append(ref.split("/", 2)[2])
-    return holding
+    refs = git("for-each-ref", "--format=%(refname)", "refs/heads", "refs/remotes", "refs/tags").split()
+    found = subprocess.run(["git", "grep", "-lF", f'"version": "{version}",', *refs, "--", str(RECORD.relative_to(ROOT))],
+                           cwd=ROOT, capture_output=True, text=True).stdout
+    return [line.split(":")[0].split("/", 2)[2] for line in found.splitlines()]
 
 
 def numbers(version):
     return tuple(int(n) for n in version.split("."))
 
 
-def replaced(path, text, pattern, replacement, form):
-    new, made = re.subn(pattern, replacement, text, count=1, flags=re.M)
+def replaced(path, pattern, replacement, form, text=None):
+    """PATH's text (or TEXT) with REPLACEMENT for the first line that PATTERN matches: a line in
+    the form FORM, which it must hold."""
+    new, made = re.subn(pattern, replacement, text or (ROOT / path).read_text(), count=1, flags=re.M)
     if not made:
         sys.exit(f"{path}: no line in the form the release edits, {form}: put it in that form, commit, and cut then")
     return new
@@ -156,16 +130,13 @@ def moved(text, old, new, recipes):
 
 
 def tools():
-    """The tools whose versions decide the bytes of the files, each as it names itself."""
-    found = {"g++": ["g++", "--version"]}
-    for arch in generate.META["architectures"]:
-        if arch != platform.machine():
-            found[f"{arch}-linux-gnu-g++"] = [f"{arch}-linux-gnu-g++", "--version"]
-    for deb_arch in generate.META["architectures"].values():
-        found[f"musl-dev:{deb_arch}"] = ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb_arch}"]
-    found |= {"cmake": ["cmake", "--version"], "dpkg": ["dpkg", "--version"], "rpm": ["rpm", "--version"],
-              "tar": ["tar", "--version"], "gzip": ["gzip", "--version"],
-              "python3": ["python3", "--version"]}  # its zipfile writes the wheels' headers
+    """The tools whose versions decide the bytes of the files, each as it names itself; python3's
+    zipfile writes the wheels' headers."""
+    found = {name: [name, "--version"] for name in ["g++", "cmake", "dpkg", "rpm", "tar", "gzip", "python3"]}
+    found |= {f"{arch}-linux-gnu-g++": [f"{arch}-linux-gnu-g++", "--version"]
+              for arch in generate.META["architectures"] if arch != platform.machine()}
+    found |= {f"musl-dev:{deb}": ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb}"]
+              for deb in generate.META["architectures"].values()}
     named = {}
     for name, command in found.items():
         try:
@@ -176,8 +147,8 @@ def tools():
 
 
 def checked(version, date):
-    """Everything cut needs, checked before it writes anything: the branch, and the texts of
-    both commits but for what the builds give."""
+    """The branch, and the texts of both commits but for the sha256 the builds give, all checked
+    before anything is written."""
     own_history()
     branch = subprocess.run(["git", "symbolic-ref", "-q", "--short", "HEAD"], cwd=ROOT, capture_output=True, text=True)
     if branch.returncode:
@@ -187,41 +158,36 @@ def checked(version, date):
         sys.exit(f"uncommitted changes to tracked files:\n{changed}\ncommit or stash them first")
     for path in ["CHANGELOG.md", "docs/kun2wyt.1", SPACK, *EDITED]:
         raw = (ROOT / path).read_bytes()
-        if raw.startswith(b"\xef\xbb\xbf") or b"\r" in raw or not utf8(raw):
+        if raw.startswith(b"\xef\xbb\xbf") or b"\r" in raw or "\ufffd" in raw.decode(errors="replace"):
             sys.exit(f"{path} is not UTF-8 without a byte-order mark, with LF line ends, which the release keeps: "
                      "save it so, commit, and cut then")
-    heads, recorded = entries(), load(RECORD)
-    (_, _, top), (old, old_date, old_heading) = heads[0], heads[1]
+    heads, recorded, text = entries(), load(RECORD), (ROOT / "CHANGELOG.md").read_text()
+    top = heads[0][2]
     if top != "## [Unreleased]":
         sys.exit(f"CHANGELOG.md's top entry is '{top}', a release: put '## [Unreleased]' atop it, with what "
                  "the release brings, commit, and cut then")
-    text = (ROOT / "CHANGELOG.md").read_text()
-    newest = recorded[-1]["version"] if recorded else "none"
-    if newest != old:
-        sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is {newest}: {old} "
-                 "was never made here by the release tools (or this branch starts at its own commit). Release "
-                 f"from a branch whose record holds {old}")
+    old, old_date, old_heading = heads[1]  # the rule has it date a release
+    if (recorded[-1]["version"] if recorded else None) != old:
+        sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is "
+                 f"{recorded[-1]['version'] if recorded else 'none'}: {old} was never made here by the release "
+                 f"tools (or this branch starts at its own commit). Release from a branch whose record holds {old}")
     major, minor, patch = numbers(old)
     following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
-    free = [v for v in following if not recorded_in(v)]
-    give = f"give one that no branch records, of {', '.join(free)}" if free else "no next version is free"
-    holding = recorded_in(version)
-    if holding:
-        sys.exit(f"{version} is recorded already ({', '.join(holding)}), and a version names one set of bytes: {give}")
+    give = f"give one that no branch records, of {', '.join(v for v in following if not recorded_in(v))}"
+    if recorded_in(version):
+        sys.exit(f"{version} is recorded already ({', '.join(recorded_in(version))}), and a version names one "
+                 f"set of bytes: {give}")
     if version not in following:
         sys.exit(f"{version} does not follow {old}: give the next patch, minor or major release: {give}")
-    unreleased = text.split(top + "\n", 1)[1].split(old_heading + "\n", 1)[0]
-    if not re.search(r"^- \S", unreleased, re.M):
+    if not re.search(r"^- \S", text.split(top + "\n", 1)[1].split(old_heading + "\n", 1)[0], re.M):
         sys.exit("CHANGELOG.md's [Unreleased] entry lists nothing: add an item ('- ...' under '### Added', "
                  "'### Changed' or '### Fixed') for each change the release brings, commit, and cut then")
     today = datetime.datetime.now(datetime.timezone.utc).date()
     try:
-        day = datetime.date.fromisoformat(date) if re.fullmatch(r"\d{4}-\d\d-\d\d", date) else None
+        day = datetime.date.fromisoformat(date if re.fullmatch(r"\d{4}-\d\d-\d\d", date) else "")
     except ValueError:
-        day = None
-    days = f"give a day from {old_date}, the date of {old}, to today, {today} in UTC"
-    if day is None:
         sys.exit(f"--date {date} is no day: give it as YYYY-MM-DD, such as {today}")
+    days = f"give a day from {old_date}, the date of {old}, to today, {today} in UTC"
     if day > today:  # rpmbuild brings only later times down to the release's
         sys.exit(f"--date {date} is still to come: {days}")
     if date < old_date:
@@ -232,46 +198,34 @@ def checked(version, date):
     if stale:
         sys.exit(f"these lines name a release other than {old}, the newest: name {old} as the others do, "
                  "commit, and cut then:\n  " + "\n  ".join(stale))
-    easyconfig = ROOT / f"packaging/easybuild/kun2wyt-{old}.eb"
-    if not easyconfig.exists() or (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").exists():
-        sys.exit(f"packaging/easybuild/ must hold kun2wyt-{old}.eb, the newest release's, and no kun2wyt-{version}.eb")
+    easyconfig, new_easyconfig = (f"packaging/easybuild/kun2wyt-{v}.eb" for v in (old, version))
+    if not (ROOT / easyconfig).exists() or (ROOT / new_easyconfig).exists():
+        sys.exit(f"{easyconfig}, the newest release's, is missing, or {new_easyconfig} is there already")
     heading = f"## [{version}] - {date}"
     first = {"CHANGELOG.md": text.replace(top + "\n", heading + "\n", 1),
-             "docs/kun2wyt.1": replaced("docs/kun2wyt.1", (ROOT / "docs/kun2wyt.1").read_text(),
-                                        r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
+             "docs/kun2wyt.1": replaced("docs/kun2wyt.1", r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
                                         f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"', '.TH KUN2WYT 1 "DATE" "kun2wyt VERSION"')}
     first |= {path: moved((ROOT / path).read_text(), old, version, False) for path in EDITED}
-    with tempfile.NamedTemporaryFile("w", suffix=".md") as trial:  # the rule must read it as this release
-        trial.write(first["CHANGELOG.md"])
-        trial.flush()
-        if entries(trial.name)[0] != (version, date, heading):
-            sys.exit(f"CHANGELOG.md would not make release {version}")
     second = {"CHANGELOG.md": first["CHANGELOG.md"].replace(heading + "\n", f"{top}\n\n{heading}\n", 1),
-              SPACK: (ROOT / SPACK).read_text(), "easyconfig": easyconfig.read_text()}
+              SPACK: replaced(SPACK, r'^(    version\("develop", .*\)\n)', rf'\g<1>    version("{version}", sha256="@SHA256@")\n',
+                              'one line \'    version("develop", ...)\''),
+              new_easyconfig: replaced(easyconfig, r"^version = '.*'$", f"version = '{version}'", "version = 'VERSION'")}
+    second[new_easyconfig] = replaced(easyconfig, r"^checksums = \['[0-9a-f]{64}'\]$", "checksums = ['@SHA256@']",
+                                      "checksums = ['SHA256'], on one line", second[new_easyconfig])
     second |= {path: moved(first[path], old, version, True) for path in EDITED}
-    replaced(SPACK, second[SPACK], r'^    version\("develop", .*\)$', "", "one line '    version(\"develop\", ...)'")
-    for pattern, form in ((r"^version = '.*'$", "version = 'VERSION'"),
-                          (r"^checksums = \['[0-9a-f]{64}'\]$", "checksums = ['SHA256'], on one line")):
-        replaced(easyconfig.name, second["easyconfig"], pattern, "", form)
     return branch.stdout.strip(), first, second, tools()
 
 
-
 def presets():
-    """The dist preset of each architecture in packaging/metadata.json: the machine's own is
-    dist, every other one cross-built as dist-ARCH."""
+    """Each architecture's dist preset: dist for this machine's, dist-ARCH for the others."""
     return [("dist" if arch == platform.machine() else f"dist-{arch}") for arch in generate.META["architectures"]]
 
 
-def recipes(second, version, sha):
-    """The texts of the commit after the release, with SHA, its source release's, in its recipes."""
-    texts = dict(second)
-    texts[SPACK] = re.sub(r'^(    version\("develop", .*\)\n)', rf'\g<1>    version("{version}", sha256="{sha}")\n',
-                          texts[SPACK], count=1, flags=re.M)
-    easyconfig = re.sub(r"^version = '.*'$", f"version = '{version}'", texts.pop("easyconfig"), count=1, flags=re.M)
-    texts[f"packaging/easybuild/kun2wyt-{version}.eb"] = re.sub(r"^checksums = \['[0-9a-f]{64}'\]$",
-                                                               f"checksums = ['{sha}']", easyconfig, count=1, flags=re.M)
-    return texts
+def said(error):
+    """What ERROR, a command that failed, a refusal or a Ctrl-C, has to say."""
+    if isinstance(error, subprocess.CalledProcessError):
+        return f"`{' '.join(map(str, error.cmd))}` failed (status {error.returncode}) {error.stderr or ''}".strip()
+    return error.code if isinstance(error, SystemExit) else "stopped" if isinstance(error, KeyboardInterrupt) else repr(error)
 
 
 def commit(texts, message):
@@ -285,47 +239,40 @@ def commit(texts, message):
 def cut(version, date, dry_run):
     branch, first, second, named = checked(version, date)
     if dry_run:
-        for title, texts in ((f"'Release {version}'", first), ("then, with its record, the next development version",
-                                                                recipes(second, version, "SHA256"))):
-            say(f"==== {title}:")
-            for path, text in texts.items():
-                before = (ROOT / path).read_text().splitlines(True) if (ROOT / path).exists() else []
-                sys.stdout.writelines(difflib.unified_diff(before, text.splitlines(True), f"a/{path}", f"b/{path}"))
-        say(f"--dry-run: everything checked, nothing written. cut {version} would commit the first, build "
-            f"{' and '.join(presets())} from it, record their files' sha256s and commit the second.")
-        return
-    start, made = git("rev-parse", "HEAD"), ROOT / f"packaging/easybuild/kun2wyt-{version}.eb"
+        for path, text in (first | second).items():
+            before = (ROOT / path).read_text().splitlines(True) if (ROOT / path).exists() else []
+            sys.stdout.writelines(difflib.unified_diff(before, text.splitlines(True), f"a/{path}", f"b/{path}"))
+        return print(f"--dry-run: all checked, nothing written. cut {version} would commit {', '.join(first)} as "
+                     f"'Release {version}', build {' and '.join(presets())} from it, and commit the rest, @SHA256@ "
+                     "the source release's")
+    start = git("rev-parse", "HEAD")
     try:
         release = commit(first, f"Release {version}")
-        say(f"kun2wyt {version}: everything checked; {release[:7]} 'Release {version}' made. Building it:")
+        print(f"kun2wyt {version}: all checked; {release[:7]} 'Release {version}' made. Building it:")
         if rule("version") != version:
             sys.exit(f"the release commit builds as {rule('version')}, not {version}")
         shutil.rmtree(ROOT / "build/dist", ignore_errors=True)
         for preset in presets():
-            say(f"---- cmake --workflow --preset {preset} (minutes)")
+            print(f"---- cmake --workflow --preset {preset} (minutes)")
             subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=ROOT, check=True)
         files = dict(reversed(line.split("  ", 1)) for line in (ROOT / "build/dist/SHA256SUMS").read_text().splitlines())
         source = f"kun2wyt-{version}.tar.gz"
         if source not in files or any(version not in name for name in files):
             sys.exit(f"build/dist/SHA256SUMS lists files of another version than {version}:\n  " + "\n  ".join(files))
-        entry = {"version": version, "date": date, "commit": release,
-                 "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"], "files": files, "tools": named}
         record = json.loads(RECORD.read_text())
-        texts = recipes(second, version, files[source])
-        texts[str(RECORD.relative_to(ROOT))] = json.dumps(record | {"releases": record["releases"] + [entry]}, indent=2) + "\n"
-        opened = commit(texts, f"Record release {version}; open the next development version")
+        record["releases"].append({"version": version, "date": date, "commit": release, "source_release": [
+            "sh", "packaging/source-release.sh", "{version}", "{out}"], "files": files, "tools": named})
+        texts = {path: text.replace("@SHA256@", files[source]) for path, text in second.items()}
+        opened = commit(texts | {str(RECORD.relative_to(ROOT)): json.dumps(record, indent=2) + "\n"},
+                        f"Record release {version}; open the next development version")
     except BaseException as error:
         signal.signal(signal.SIGINT, signal.SIG_IGN)  # the restore is not to be stopped half way
         git("reset", "-q", "--hard", start)
-        made.unlink(missing_ok=True)
-        if isinstance(error, subprocess.CalledProcessError):
-            error = f"`{' '.join(map(str, error.cmd))}` failed (status {error.returncode}) {error.stderr or ''}".strip()
-        elif isinstance(error, SystemExit):
-            error = error.code
-        sys.exit(f"{error or type(error).__name__}\ncut {version} changed nothing: {branch} is at {start[:7]} again, its "
-                 f"index and work tree as they were. Mend what failed and cut {version} again.")
-    say(f"kun2wyt {version} made: {release[:7]} 'Release {version}', the release; {opened[:7]} records it and opens "
-        "the next development version. Push both (git push); if the push is refused, see docs/releasing.md.")
+        (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").unlink(missing_ok=True)
+        sys.exit(f"{said(error)}\ncut {version} changed nothing: {branch} is at {start[:7]} again, its index and work "
+                 f"tree as they were. Mend what failed and cut {version} again.")
+    print(f"kun2wyt {version} made: {release[:7]} 'Release {version}', the release; {opened[:7]} records it and opens "
+          "the next development version. Push both (git push); if the push is refused, see docs/releasing.md.")
 
 
 def verify(record, wanted, packages, keep):
@@ -334,48 +281,39 @@ def verify(record, wanted, packages, keep):
     if not recorded:
         sys.exit(f"{record} records no release: nothing to verify")
     versions = [r["version"] for r in recorded]
-    # Those since recording began; a release's own commit holds no record of itself: the one after it does.
-    lacking = [version for version, _, _ in entries()[1:]
-               if version and version not in versions and numbers(version) > numbers(versions[0])]
-    if lacking:
-        sys.exit(f"CHANGELOG.md dates {', '.join(lacking)}, which {record} does not record: a release is recorded "
-                 "by the command that makes it (packaging/release.py cut)")
-    if set(wanted) - set(versions):
-        sys.exit(f"no release {', '.join(sorted(set(wanted) - set(versions)))} in {record}")
+    # Those dated since recording began, but for the top one: a release's own commit holds no record of itself.
+    lacking = [v for v, _, _ in entries()[1:] if v not in versions + [None] and numbers(v) > numbers(versions[0])]
+    if lacking or set(wanted) - set(versions):
+        sys.exit(f"{record} does not record {', '.join(sorted(set(wanted) - set(versions)) + lacking)}, dated in "
+                 "CHANGELOG.md or named: a release is recorded by the command that makes it, release.py cut")
     for release in recorded:
-        if not succeeds("git", "merge-base", "--is-ancestor", release["commit"], "HEAD"):
+        if subprocess.run(["git", "merge-base", "--is-ancestor", release["commit"], "HEAD"], cwd=ROOT).returncode:
             sys.exit(f"release {release['version']}: its commit {release['commit'][:7]} is not in the history of HEAD: "
-                     "the branch lacks it (git fetch), or was rebased after the release, which makes the release "
-                     "no commit of its own branch. Take the branch as it was pushed: never rebase a release")
+                     "this clone lacks it (git fetch), or the branch was rebased after the release. Take the branch "
+                     "as it was pushed: a release is never rebased")
     chosen = [r for r in recorded if not wanted or r["version"] in wanted]
-    there = [f"kun2wyt-{r['version']}.tar.gz" for r in chosen if keep and (Path(keep) / f"kun2wyt-{r['version']}.tar.gz").exists()]
-    if keep and (there or Path(keep).is_file()):
-        sys.exit(f"--keep {keep}: {', '.join(there) or 'a file'} there already: give a folder without them")
+    if keep and (Path(keep).is_file() or any((Path(keep) / f"kun2wyt-{r['version']}.tar.gz").exists() for r in chosen)):
+        sys.exit(f"--keep {keep}: a file there already: give a folder that holds none of the source releases")
     differ = []
     with tempfile.TemporaryDirectory() as scratch:
         for release in chosen:
-            version, files = release["version"], release["files"]
-            tree = Path(scratch) / version
-            subprocess.run(["git", "clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree)], check=True)
+            version, files, tree = release["version"], release["files"], Path(scratch) / release["version"]
+            git("clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree))
             git("checkout", "--quiet", "--detach", release["commit"], cwd=tree)
             source = f"kun2wyt-{version}.tar.gz"
-            out = Path(scratch) / f"{version}-{source}"
-            command = [word.format(out=out, releases=RELEASES, version=version) for word in release["source_release"]]
-            subprocess.run(command, cwd=tree, check=True, stdout=subprocess.DEVNULL)
-            made = {source: out}
-            if packages:
-                for preset in presets():
-                    subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=tree, check=True,
-                                   stdout=subprocess.DEVNULL)
+            made = {source: Path(scratch) / f"{version}-{source}"}
+            subprocess.run([word.format(out=made[source], releases=RELEASES, version=version)
+                            for word in release["source_release"]], cwd=tree, check=True, stdout=subprocess.DEVNULL)
+            for preset in presets() if packages else []:
+                subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=tree, check=True, stdout=subprocess.DEVNULL)
                 made |= {name: tree / "build/dist" / name for name in files if name != source}
             for name, path in sorted(made.items()):
                 same = path.exists() and generate.sha256(path) == files[name]
                 print(f"{version}: {name} {'as recorded' if same else 'differs from the record'}")
-                if not same:
-                    differ.append(f"{version}: {name}")
+                differ += [] if same else [f"{version}: {name}"]
             if keep:
                 Path(keep).mkdir(parents=True, exist_ok=True)
-                (Path(keep) / source).write_bytes(out.read_bytes())
+                shutil.copyfile(made[source], Path(keep) / source)
     if differ:
         sys.exit("not as recorded:\n  " + "\n  ".join(differ))
 
@@ -393,15 +331,12 @@ def main():
     cutting.add_argument("--date", default=f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d}")
     cutting.add_argument("--dry-run", action="store_true", help="check everything and say what it would write")
     args = parser.parse_args()
+    sys.stdout.reconfigure(line_buffering=True)  # in order with the builds' own output
     try:
-        if args.command == "cut":
-            cut(args.version, args.date, args.dry_run)
-        else:
+        cut(args.version, args.date, args.dry_run) if args.command == "cut" else \
             verify(args.record, args.versions, args.packages, args.keep)
-    except subprocess.CalledProcessError as error:
-        sys.exit(f"`{' '.join(map(str, error.cmd))}` failed (status {error.returncode}) {error.stderr or ''}".strip())
-    except KeyboardInterrupt:
-        sys.exit("stopped")
+    except (subprocess.CalledProcessError, KeyboardInterrupt) as error:
+        sys.exit(said(error))
 
 
 if __name__ == "__main__":

@@ -148,7 +148,7 @@ python3 -c 'import json; r = json.load(open("packaging/releases/releases.json"))
 git checkout -q -b rel && record $new \$(git rev-parse HEAD) && git commit -qam rel && git checkout -q $main|$new|$new is recorded already (rel)
 sed -i 's/^    version("develop", /&\n        /' packaging/spack/packages/kun2wyt/package.py|$new|package.py: no line in the form the release edits
 sed -i "s/^checksums = \['\(.*\)'\]\$/checksums = [\n    '\1',\n]/" packaging/easybuild/kun2wyt-$old.eb|$new|checksums = ['SHA256'], on one line
-git mv packaging/easybuild/kun2wyt-$old.eb packaging/easybuild/kun2wyt-$old-GCCcore-12.2.0.eb|$new|must hold kun2wyt-$old.eb
+git mv packaging/easybuild/kun2wyt-$old.eb packaging/easybuild/kun2wyt-$old-GCCcore-12.2.0.eb|$new|packaging/easybuild/kun2wyt-$old.eb, the newest release's, is missing
 echo '{' >packaging/releases/releases.json|$new|releases.json is no record of releases (JSONDecodeError
 sed -i 's/\$/\r/' CHANGELOG.md|$new|CHANGELOG.md is not UTF-8 without a byte-order mark, with LF line ends
 sed -i '1s/^/\xef\xbb\xbf/' CHANGELOG.md|$new|CHANGELOG.md is not UTF-8 without a byte-order mark
@@ -168,7 +168,7 @@ while IFS='|' read -r edit arguments answer; do
     grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "verify after '$edit' refused otherwise"; }
 done <<EOF
 r["releases"] = []||records no release
-del r["releases"][-1]||CHANGELOG.md dates $old, which
+del r["releases"][-1]||does not record $old, dated in CHANGELOG.md
 r["releases"].append(r["releases"][-1])||records $old more than once
 del r["releases"][-1]["source_release"]||is no record of releases (KeyError
 r = 0||is no record of releases (TypeError
