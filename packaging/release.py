@@ -47,21 +47,20 @@ def git(*args, cwd=ROOT):
     return subprocess.run(["git", *args], cwd=cwd, check=True, capture_output=True, text=True).stdout.rstrip()
 
 
-def rule(field, changelog=None):
-    """The field FIELD of cmake/version.cmake's answer for this tree (CHANGELOG in place of its
-    CHANGELOG.md); its refusal ends this program with its own words."""
-    command = ["cmake", f"-DSOURCE_DIR={ROOT}", f"-DFIELD={field}", "-P", str(ROOT / "cmake/version.cmake")]
-    answer = subprocess.run(command[:1] + [f"-DCHANGELOG={changelog}"] * bool(changelog) + command[1:],
-                            capture_output=True, text=True)
+def rule(field, root=ROOT):
+    """The field FIELD of cmake/version.cmake's answer for ROOT; its refusal ends this program with
+    its own words."""
+    answer = subprocess.run(["cmake", f"-DFIELD={field}", "-P", f"{root}/cmake/version.cmake"], capture_output=True,
+                            text=True)
     if answer.returncode:
         sys.exit(" ".join(re.findall(r"^  (\S.*)$", answer.stderr.split("Call Stack")[0], re.M)) or answer.stderr)
     return answer.stdout.rstrip("\n")
 
 
-def entries(changelog=None):
+def entries():
     """CHANGELOG.md's headings as the rule reads them: (version, date, heading), newest first;
     [Unreleased] has neither version nor date."""
-    return [tuple(part or None for part in line.split("|", 2)) for line in rule("entries", changelog).split("\n")]
+    return [tuple(part or None for part in line.split("|", 2)) for line in rule("entries").split("\n")]
 
 
 def load(record):

@@ -17,7 +17,7 @@ set -eu
 version=$1 out=$(realpath "$2")
 cd "$(dirname "$0")/.."
 # The rule, asked once: the tree's version and time.
-answer=$(cmake -DSOURCE_DIR="$PWD" "-DFIELD=version;epoch" -P cmake/version.cmake)
+answer=$(cmake "-DFIELD=version;epoch" -P cmake/version.cmake)
 tree_version=${answer%
 *} epoch=${answer#*
 }

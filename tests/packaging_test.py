@@ -9,6 +9,7 @@ usage: packaging_test.py VERSION    (the version CMake builds, project(VERSION))
 """
 import datetime
 import re
+import shutil
 import sys
 import tempfile
 import unittest
@@ -53,10 +54,11 @@ CHANGELOGS = [
 class Changelogs(unittest.TestCase):
     def test_rows(self):
         for markdown, version, day, debian, rpm in CHANGELOGS:
-            with self.subTest(markdown=markdown), tempfile.NamedTemporaryFile("w", suffix=".md") as file:
-                file.write(markdown)
-                file.flush()
-                headings = release.rule("entries", file.name).split("\n")
+            with self.subTest(markdown=markdown), tempfile.TemporaryDirectory() as tree:
+                Path(tree, "cmake").mkdir()
+                shutil.copy(ROOT / "cmake/version.cmake", Path(tree, "cmake"))
+                Path(tree, "CHANGELOG.md").write_text(markdown)
+                headings = release.rule("entries", tree).split("\n")
                 self.assertEqual(generate.changelogs(markdown, headings, M, version, day), (debian, rpm))
 
 

@@ -114,9 +114,8 @@ done <<EOF
 ## [$new] - 12-09-2026|heads no entry
 ## [0$new] - $today|heads no entry
 ## [$new]|heads no entry
-## [$new] - 2000-01-01|is dated after 2000-01-01
 ## [$old] - $today|stands below $old
-## [$new] - $today\n\n## [Unreleased]|'## [Unreleased]' stands below another entry
+## [$new] - $today\n\n## [Unreleased]|'## [Unreleased]' heads no entry here
 EOF
 
 # what is done first, and committed | cut's arguments | the start of its refusal; each leaves
