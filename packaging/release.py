@@ -1,19 +1,15 @@
 #!/usr/bin/env python3
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-"""kun2wyt's releases, recorded in packaging/releases/releases.json once each: version, date,
-commit, the sha256 of each file and the tools that built them. What a tree is, is
-cmake/version.cmake's to say; this asks it. docs/releasing.md says what cut checks and does.
+"""kun2wyt's releases, each recorded once in packaging/releases/releases.json: version, date,
+commit, the sha256 of each file and the tools that built them. docs/releasing.md says more.
 
   release.py cut VERSION [--date YYYY-MM-DD] [--dry-run]
-      on the branch checked out, commits "Release VERSION" (CHANGELOG.md's [Unreleased] entry
-      dated, VERSION in the man page and the lines that name a release's files), builds every
-      architecture from it, and commits its record, the recipes and the next development
-      version; or, whatever fails, changes nothing. --dry-run says what it would write.
+      commits "Release VERSION", builds every architecture from it, and commits its record,
+      recipes and the next development version; or, whatever fails, changes nothing.
   release.py verify [--packages] [--keep FOLDER] [VERSION...]
-      rebuilds each recorded release's source release (with --packages its packages too, on a
-      machine with the recorded tools) from its own commit, and compares them with the record;
-      --keep leaves the source releases in FOLDER. Fails on a difference or a gap in the record.
+      rebuilds each recorded release's source release (--packages: its packages too) from its
+      own commit, and fails on a difference from the record, or a gap in it.
 """
 import argparse
 import datetime
@@ -33,25 +29,32 @@ sys.path.insert(0, str(ROOT / "packaging"))
 import generate  # noqa: E402  (the architectures, and sha256)
 
 RECORD = ROOT / "packaging/releases/releases.json"
-RELEASES = RECORD.parent  # beside the record: the ways to make releases whose commit has none of its own
 SPACK = "packaging/spack/packages/kun2wyt/package.py"
-# The files whose command lines name a release's files and recipes, which cut moves on.
 EDITED = ["README.md", *sorted(f"docs/{p.name}" for p in (ROOT / "docs").glob("*.md"))]
 NAMED = re.compile(r"(kun2wyt[-_/])(\d+\.\d+\.\d+)(?!\.?\d|\.unknown)")
-# Lines that name the recipes and the rebuilt source release, which exist once the release is
-# recorded: they move with the next development version; the others with the release.
+# The code lines of EDITED that NAMED finds name a release's files, which move with the release,
+# or its recipes and rebuilt source release, which exist once it is recorded, and move after it.
 RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
 
 
+def run(*command, cwd=ROOT, shown=False):
+    """COMMAND's output (SHOWN: to the terminal); its failure ends this program, saying so."""
+    try:
+        done = subprocess.run(command, cwd=cwd, capture_output=not shown, text=True)
+    except OSError as error:  # not installed
+        sys.exit(f"`{' '.join(map(str, command))}`: {error.strerror}: install it (.ci/setup does)")
+    if done.returncode:
+        sys.exit(f"`{' '.join(map(str, command))}` failed (status {done.returncode}) {done.stderr or ''}".strip())
+    return (done.stdout or "").rstrip()
+
+
 def git(*args, cwd=ROOT):
-    return subprocess.run(["git", *args], cwd=cwd, check=True, capture_output=True, text=True).stdout.rstrip()
+    return run("git", *args, cwd=cwd)
 
 
 def rule(field, root=ROOT):
-    """The field FIELD of cmake/version.cmake's answer for ROOT; its refusal ends this program with
-    its own words."""
-    answer = subprocess.run(["cmake", f"-DFIELD={field}", "-P", f"{root}/cmake/version.cmake"], capture_output=True,
-                            text=True)
+    """cmake/version.cmake's FIELD for ROOT; its refusal ends this program, in its words."""
+    answer = subprocess.run(["cmake", f"-DFIELD={field}", "-P", f"{root}/cmake/version.cmake"], capture_output=True, text=True)
     if answer.returncode:
         sys.exit(" ".join(re.findall(r"^  (\S.*)$", answer.stderr.split("Call Stack")[0], re.M)) or answer.stderr)
     return answer.stdout.rstrip("\n")
@@ -71,9 +74,7 @@ def load(record):
             if [type(entry[key]) for key in ("version", "commit", "source_release", "files")] != [str, str, list, dict] \
                     or f"kun2wyt-{entry['version']}.tar.gz" not in entry["files"]:
                 raise ValueError(f"the entry of {entry['version']} is not one")
-    except OSError as error:
-        sys.exit(f"{record}: {error.strerror}")
-    except (ValueError, KeyError, TypeError) as error:
+    except (OSError, ValueError, KeyError, TypeError) as error:
         sys.exit(f"{record} is no record of releases ({type(error).__name__}: {error}): take it from git as "
                  "it was (git checkout -- packaging/releases/releases.json)")
     versions = [entry["version"] for entry in releases]
@@ -100,13 +101,8 @@ def recorded_in(version):
     return [line.split(":")[0].split("/", 2)[2] for line in found.splitlines()]
 
 
-def numbers(version):
-    return tuple(int(n) for n in version.split("."))
-
-
 def replaced(path, pattern, replacement, form, text=None):
-    """PATH's text (or TEXT) with REPLACEMENT for the first line that PATTERN matches: a line in
-    the form FORM, which it must hold."""
+    """PATH's text (or TEXT), its line that PATTERN matches, in the form FORM, made REPLACEMENT."""
     new, made = re.subn(pattern, replacement, text or (ROOT / path).read_text(), count=1, flags=re.M)
     if not made:
         sys.exit(f"{path}: no line in the form the release edits, {form}: put it in that form, commit, and cut then")
@@ -122,32 +118,23 @@ def code_lines(text):
 
 
 def moved(text, old, new, recipes):
-    """TEXT with NEW in place of OLD where its code blocks' lines name a release's files (RECIPES
-    false) or its recipes (RECIPES true); its prose keeps the versions it speaks of."""
+    """TEXT with NEW for OLD in its code lines that name a release's files (or RECIPES); not in prose."""
     return "\n".join(NAMED.sub(lambda m: m[1] + (new if m[2] == old else m[2]), line)
                      if code and bool(RECIPE_LINE.search(line)) == recipes else line for line, code in code_lines(text))
 
 
 def tools():
-    """The tools whose versions decide the bytes of the files, each as it names itself; python3's
-    zipfile writes the wheels' headers."""
+    """The tools whose versions decide the files' bytes (python3's zipfile: the wheels'), as each names itself."""
     found = {name: [name, "--version"] for name in ["g++", "cmake", "dpkg", "rpm", "tar", "gzip", "python3"]}
     found |= {f"{arch}-linux-gnu-g++": [f"{arch}-linux-gnu-g++", "--version"]
               for arch in generate.META["architectures"] if arch != platform.machine()}
     found |= {f"musl-dev:{deb}": ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb}"]
               for deb in generate.META["architectures"].values()}
-    named = {}
-    for name, command in found.items():
-        try:
-            named[name] = subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()[0]
-        except (OSError, subprocess.CalledProcessError, IndexError):
-            sys.exit(f"the dist needs {name}, which `{' '.join(command)}` does not name: install it (.ci/setup does)")
-    return named
+    return {name: run(*command).split("\n")[0] for name, command in found.items()}
 
 
 def checked(version, date):
-    """The branch, and the texts of both commits but for the sha256 the builds give, all checked
-    before anything is written."""
+    """The branch, and both commits' texts but for the sha256 the builds give: all checked first."""
     own_history()
     branch = subprocess.run(["git", "symbolic-ref", "-q", "--short", "HEAD"], cwd=ROOT, capture_output=True, text=True)
     if branch.returncode:
@@ -166,11 +153,11 @@ def checked(version, date):
         sys.exit(f"CHANGELOG.md's top entry is '{top}', a release: put '## [Unreleased]' atop it, with what "
                  "the release brings, commit, and cut then")
     old, old_date, old_heading = heads[1]  # the rule has it date a release
-    if (recorded[-1]["version"] if recorded else None) != old:
-        sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is "
-                 f"{recorded[-1]['version'] if recorded else 'none'}: {old} was never made here by the release "
-                 f"tools (or this branch starts at its own commit). Release from a branch whose record holds {old}")
-    major, minor, patch = numbers(old)
+    newest = recorded[-1]["version"] if recorded else "none"
+    if newest != old:  # a release never recorded, or a branch from a release's own commit
+        sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is {newest}: "
+                 f"release from a branch whose record holds {old}, as the release's own record commit does")
+    major, minor, patch = map(int, old.split("."))
     following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
     give = f"give one that no branch records, of {', '.join(v for v in following if not recorded_in(v))}"
     if recorded_in(version):
@@ -201,10 +188,10 @@ def checked(version, date):
     if not (ROOT / easyconfig).exists() or (ROOT / new_easyconfig).exists():
         sys.exit(f"{easyconfig}, the newest release's, is missing, or {new_easyconfig} is there already")
     heading = f"## [{version}] - {date}"
-    first = {"CHANGELOG.md": text.replace(top + "\n", heading + "\n", 1),
-             "docs/kun2wyt.1": replaced("docs/kun2wyt.1", r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
-                                        f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"', '.TH KUN2WYT 1 "DATE" "kun2wyt VERSION"')}
-    first |= {path: moved((ROOT / path).read_text(), old, version, False) for path in EDITED}
+    first = {path: moved((ROOT / path).read_text(), old, version, False) for path in EDITED} | {
+        "CHANGELOG.md": text.replace(top + "\n", heading + "\n", 1),
+        "docs/kun2wyt.1": replaced("docs/kun2wyt.1", r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
+                                   f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"', '.TH KUN2WYT 1 "DATE" "kun2wyt VERSION"')}
     second = {"CHANGELOG.md": first["CHANGELOG.md"].replace(heading + "\n", f"{top}\n\n{heading}\n", 1),
               SPACK: replaced(SPACK, r'^(    version\("develop", .*\)\n)', rf'\g<1>    version("{version}", sha256="@SHA256@")\n',
                               'one line \'    version("develop", ...)\''),
@@ -218,13 +205,6 @@ def checked(version, date):
 def presets():
     """Each architecture's dist preset: dist for this machine's, dist-ARCH for the others."""
     return [("dist" if arch == platform.machine() else f"dist-{arch}") for arch in generate.META["architectures"]]
-
-
-def said(error):
-    """What ERROR, a command that failed, a refusal or a Ctrl-C, has to say."""
-    if isinstance(error, subprocess.CalledProcessError):
-        return f"`{' '.join(map(str, error.cmd))}` failed (status {error.returncode}) {error.stderr or ''}".strip()
-    return error.code if isinstance(error, SystemExit) else "stopped" if isinstance(error, KeyboardInterrupt) else repr(error)
 
 
 def commit(texts, message):
@@ -241,9 +221,8 @@ def cut(version, date, dry_run):
         for path, text in (first | second).items():
             before = (ROOT / path).read_text().splitlines(True) if (ROOT / path).exists() else []
             sys.stdout.writelines(difflib.unified_diff(before, text.splitlines(True), f"a/{path}", f"b/{path}"))
-        return print(f"--dry-run: all checked, nothing written. cut {version} would commit {', '.join(first)} as "
-                     f"'Release {version}', build {' and '.join(presets())} from it, and commit the rest, @SHA256@ "
-                     "the source release's")
+        return print(f"--dry-run: all checked, nothing written. cut would commit {', '.join(first)} as 'Release "
+                     f"{version}', build {' and '.join(presets())} from it, then the rest (@SHA256@ its source release's)")
     start = git("rev-parse", "HEAD")
     try:
         release = commit(first, f"Release {version}")
@@ -253,7 +232,7 @@ def cut(version, date, dry_run):
         shutil.rmtree(ROOT / "build/dist", ignore_errors=True)
         for preset in presets():
             print(f"---- cmake --workflow --preset {preset} (minutes)")
-            subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=ROOT, check=True)
+            run("cmake", "--workflow", "--preset", preset, shown=True)
         files = dict(reversed(line.split("  ", 1)) for line in (ROOT / "build/dist/SHA256SUMS").read_text().splitlines())
         source = f"kun2wyt-{version}.tar.gz"
         if source not in files or any(version not in name for name in files):
@@ -264,12 +243,12 @@ def cut(version, date, dry_run):
         texts = {path: text.replace("@SHA256@", files[source]) for path, text in second.items()}
         opened = commit(texts | {str(RECORD.relative_to(ROOT)): json.dumps(record, indent=2) + "\n"},
                         f"Record release {version}; open the next development version")
-    except BaseException as error:
+    except BaseException as error:  # a refusal, a failure, a Ctrl-C
         signal.signal(signal.SIGINT, signal.SIG_IGN)  # the restore is not to be stopped half way
         git("reset", "-q", "--hard", start)
         (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").unlink(missing_ok=True)
-        sys.exit(f"{said(error)}\ncut {version} changed nothing: {branch} is at {start[:7]} again, its index and work "
-                 f"tree as they were. Mend what failed and cut {version} again.")
+        sys.exit(f"{error.code if isinstance(error, SystemExit) else repr(error)}\ncut {version} changed nothing: "
+                 f"{branch} is at {start[:7]} again, its index and work tree as they were. Mend that, and cut again.")
     print(f"kun2wyt {version} made: {release[:7]} 'Release {version}', the release; {opened[:7]} records it and opens "
           "the next development version. Push both (git push); if the push is refused, see docs/releasing.md.")
 
@@ -281,7 +260,8 @@ def verify(record, wanted, packages, keep):
         sys.exit(f"{record} records no release: nothing to verify")
     versions = [r["version"] for r in recorded]
     # Those dated since recording began, but for the top one: a release's own commit holds no record of itself.
-    lacking = [v for v, _, _ in entries()[1:] if v not in versions + [None] and numbers(v) > numbers(versions[0])]
+    lacking = [v for v, _, _ in entries()[1:]
+               if v not in versions + [None] and [*map(int, v.split("."))] > [*map(int, versions[0].split("."))]]
     if lacking or set(wanted) - set(versions):
         sys.exit(f"{record} does not record {', '.join(sorted(set(wanted) - set(versions)) + lacking)}, dated in "
                  "CHANGELOG.md or named: a release is recorded by the command that makes it, release.py cut")
@@ -291,8 +271,8 @@ def verify(record, wanted, packages, keep):
                      "this clone lacks it (git fetch), or the branch was rebased after the release. Take the branch "
                      "as it was pushed: a release is never rebased")
     chosen = [r for r in recorded if not wanted or r["version"] in wanted]
-    if keep and (Path(keep).is_file() or any((Path(keep) / f"kun2wyt-{r['version']}.tar.gz").exists() for r in chosen)):
-        sys.exit(f"--keep {keep}: a file there already: give a folder that holds none of the source releases")
+    if keep and Path(keep).exists() and not Path(keep).is_dir():
+        sys.exit(f"--keep {keep}: a file, not a folder: give a folder to leave the source releases in")
     differ = []
     with tempfile.TemporaryDirectory() as scratch:
         for release in chosen:
@@ -301,10 +281,10 @@ def verify(record, wanted, packages, keep):
             git("checkout", "--quiet", "--detach", release["commit"], cwd=tree)
             source = f"kun2wyt-{version}.tar.gz"
             made = {source: Path(scratch) / f"{version}-{source}"}
-            subprocess.run([word.format(out=made[source], releases=RELEASES, version=version)
-                            for word in release["source_release"]], cwd=tree, check=True, stdout=subprocess.DEVNULL)
+            run(*[word.format(out=made[source], releases=RECORD.parent, version=version) for word in release["source_release"]],
+                cwd=tree)
             for preset in presets() if packages else []:
-                subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=tree, check=True, stdout=subprocess.DEVNULL)
+                run("cmake", "--workflow", "--preset", preset, cwd=tree)
                 made |= {name: tree / "build/dist" / name for name in files if name != source}
             for name, path in sorted(made.items()):
                 same = path.exists() and generate.sha256(path) == files[name]
@@ -334,8 +314,8 @@ def main():
     try:
         cut(args.version, args.date, args.dry_run) if args.command == "cut" else \
             verify(args.record, args.versions, args.packages, args.keep)
-    except (subprocess.CalledProcessError, KeyboardInterrupt) as error:
-        sys.exit(said(error))
+    except KeyboardInterrupt:
+        sys.exit("stopped")
 
 
 if __name__ == "__main__":

@@ -152,7 +152,7 @@ echo '{' >packaging/releases/releases.json|$new|releases.json is no record of re
 sed -i 's/\$/\r/' CHANGELOG.md|$new|CHANGELOG.md is not UTF-8 without a byte-order mark, with LF line ends
 sed -i '1s/^/\xef\xbb\xbf/' CHANGELOG.md|$new|CHANGELOG.md is not UTF-8 without a byte-order mark
 sed -i "s/kun2wyt_${old}_amd64/kun2wyt_1.2.9_amd64/" README.md|$new|README.md:
-printf '#!/bin/sh\nexit 1\n' >"$scratch/bin/rpm" && chmod +x "$scratch/bin/rpm"|$new|the dist needs rpm
+printf '#!/bin/sh\nexit 1\n' >"$scratch/bin/rpm" && chmod +x "$scratch/bin/rpm"|$new|\`rpm --version\` failed
 export FAKE_FAIL=dist-aarch64|$new|\`cmake --workflow --preset dist-aarch64\` failed
 export FAKE_VERSION=$new.0.gabc1234|$new|lists files of another version than $new
 EOF
@@ -172,7 +172,7 @@ r["releases"].append(r["releases"][-1])||records $old more than once
 del r["releases"][-1]["source_release"]||is no record of releases (KeyError
 r = 0||is no record of releases (TypeError
 r["releases"][-1]["commit"] = "$side"||release $old: its commit ${side:0:7} is not in the history of HEAD
-pass|--keep README.md|--keep README.md: a file there already
+pass|--keep README.md|--keep README.md: a file, not a folder
 EOF
 
 while read -r step; do
