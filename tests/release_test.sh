@@ -58,6 +58,7 @@ if [[ $(rule is_release) == TRUE ]]; then
 fi
 sed -i 's/^## \[Unreleased\]$/&\n\n### Fixed\n- A change./' CHANGELOG.md && git commit -qam "A change"
 old=$(rule release) old_date=$(rule date) today=$(date -u +%F) base=$(git rev-parse HEAD)
+first=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][0]["version"])')
 released=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["commit"])')
 new=$(awk -F. '{ print $1 "." $2 + 1 ".0" }' <<<"$old")
 
@@ -173,6 +174,7 @@ del r["releases"][-1]["source_release"]||is no record of releases (KeyError
 r = 0||is no record of releases (TypeError
 r["releases"][-1]["commit"] = "$side"||release $old: its commit ${side:0:7} is not in the history of HEAD
 pass|--keep README.md|--keep README.md: a file, not a folder
+r["releases"][0]["files"]["kun2wyt-$first.tar.gz"] = "0" * 64|$first|  $first: kun2wyt-$first.tar.gz
 EOF
 
 while read -r step; do
