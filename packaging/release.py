@@ -32,8 +32,7 @@ RECORD = ROOT / "packaging/releases/releases.json"
 SPACK = "packaging/spack/packages/kun2wyt/package.py"
 EDITED = ["README.md", *sorted(f"docs/{p.name}" for p in (ROOT / "docs").glob("*.md"))]
 NAMED = re.compile(r"(kun2wyt[-_/])(\d+\.\d+\.\d+)(?!\.?\d|\.unknown)")
-# The code lines of EDITED that NAMED finds name a release's files, which move with the release,
-# or its recipes and rebuilt source release, which exist once it is recorded, and move after it.
+# Code lines of EDITED name a release's files (moved with it) or recipes (RECIPE_LINE, moved after it).
 RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
 
 
@@ -61,8 +60,7 @@ def rule(field, root=ROOT):
 
 
 def entries():
-    """CHANGELOG.md's headings as the rule reads them: (version, date, heading), newest first;
-    [Unreleased] has neither version nor date."""
+    """CHANGELOG.md's headings as the rule reads them, newest first: (version, date, heading), or None."""
     return [tuple(part or None for part in line.split("|", 2)) for line in rule("entries").split("\n")]
 
 
@@ -125,23 +123,21 @@ def moved(text, old, new, recipes):
 
 def tools():
     """The tools whose versions decide the files' bytes (python3's zipfile: the wheels'), as each names itself."""
-    found = {name: [name, "--version"] for name in ["g++", "cmake", "dpkg", "rpm", "tar", "gzip", "python3"]}
-    found |= {f"{arch}-linux-gnu-g++": [f"{arch}-linux-gnu-g++", "--version"]
-              for arch in generate.META["architectures"] if arch != platform.machine()}
+    found = {name: [name, "--version"] for name in ["g++"] + [
+        f"{arch}-linux-gnu-g++" for arch in generate.META["architectures"] if arch != platform.machine()]}
     found |= {f"musl-dev:{deb}": ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb}"]
               for deb in generate.META["architectures"].values()}
+    found |= {name: [name, "--version"] for name in ["cmake", "dpkg", "rpm", "tar", "gzip", "python3"]}
     return {name: run(*command).split("\n")[0] for name, command in found.items()}
 
 
 def checked(version, date):
     """The branch, and both commits' texts but for the sha256 the builds give: all checked first."""
     own_history()
-    branch = subprocess.run(["git", "symbolic-ref", "-q", "--short", "HEAD"], cwd=ROOT, capture_output=True, text=True)
-    if branch.returncode:
-        sys.exit("no branch is checked out (a detached HEAD): check out the branch to release from")
-    changed = git("status", "--porcelain", "--untracked-files=no")
-    if changed:
-        sys.exit(f"uncommitted changes to tracked files:\n{changed}\ncommit or stash them first")
+    status = git("status", "--porcelain", "--branch", "--untracked-files=no").split("\n")  # '## BRANCH...', changes
+    if "(no branch)" in status[0] or status[1:]:
+        sys.exit("no branch is checked out (a detached HEAD), or there are uncommitted changes to tracked files:\n"
+                 + "\n".join(status) + "\ncheck out the branch to release from; commit or stash the changes")
     for path in ["CHANGELOG.md", "docs/kun2wyt.1", SPACK, *EDITED]:
         raw = (ROOT / path).read_bytes()
         if raw.startswith(b"\xef\xbb\xbf") or b"\r" in raw or "\ufffd" in raw.decode(errors="replace"):
@@ -199,7 +195,7 @@ def checked(version, date):
     second[new_easyconfig] = replaced(easyconfig, r"^checksums = \['[0-9a-f]{64}'\]$", "checksums = ['@SHA256@']",
                                       "checksums = ['SHA256'], on one line", second[new_easyconfig])
     second |= {path: moved(first[path], old, version, True) for path in EDITED}
-    return branch.stdout.strip(), first, second, tools()
+    return status[0][3:].split("...")[0], first, second, tools()
 
 
 def presets():

@@ -140,6 +140,7 @@ true|$new --date 2999-01-01|--date 2999-01-01 is still to come
 true|$new --date 2026-1-5|--date 2026-1-5 is no day
 true|$new --date 2026-02-30|--date 2026-02-30 is no day
 true|$new --date 12/08/2026|--date 12/08/2026 is no day
+true|$new --date $(date -u +%Y%m%d)|--date $(date -u +%Y%m%d) is no day
 true|$new --date 2000-01-01|--date 2000-01-01 is before $old_date
 git checkout -q --detach|$new|no branch is checked out
 sed -i '/^- A change\.\$/d' CHANGELOG.md|$new|[Unreleased] entry lists nothing
