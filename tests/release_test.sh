@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# The release steps of RELEASING's "Making a release", VERSION filled in, in a scratch clone
-# whose origin is a scratch bare repository. First, trees that cannot count or hold changes,
-# each named for what it is. Then CHANGELOG.md's top heading, each row committed: the one rule
-# (cmake/version.cmake), dist, the source release and cut must call the tree the same, or refuse
-# it with the same words. Then each refusal of cut, and each failure half way, leaving the branch
-# and the tree as they were; verify's refusals of a record with a gap; last the steps themselves.
-# The builds take minutes and CI's dist steps make them already: here a `cmake` first on PATH
-# answers `cmake --workflow` alone, with files named for the tree's version (and fails the
-# preset $FAKE_FAIL), and hands every other call to the real one.
+# In a scratch clone (its origin a scratch bare repository): trees that cannot count or hold
+# changes; CHANGELOG.md's top heading, which the rule, dist, the source release and cut call the
+# same or refuse alike; each refusal and failure of cut, leaving branch and tree as they were;
+# verify's refusals; last RELEASING's "Making a release" steps, VERSION filled in. The builds are
+# CI's dist steps: here a `cmake` first on PATH answers `--workflow` alone, with files named for
+# the tree's version (failing the preset $FAKE_FAIL), and hands all else to the real one.
 # usage: release_test.sh RELEASING
 set -euo pipefail
 releasing=$(realpath "$1")
