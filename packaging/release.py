@@ -144,15 +144,15 @@ def checked(version, date):
             sys.exit(f"{path} is not UTF-8 without a byte-order mark, with LF line ends, which the release keeps: "
                      "save it so, commit, and cut then")
     heads, recorded, text = entries(), load(RECORD), (ROOT / "CHANGELOG.md").read_text()
-    top = heads[0][2]
+    top, (old, old_date, old_heading) = heads[0][2], [head for head in heads if head[0]][0]  # the rule has one
+    newest = recorded[-1]["version"] if recorded else "none"
+    if newest != old:  # a release never recorded, or a branch from a release's own commit
+        sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is {newest}: {old} was "
+                 "made without release.py cut, or this branch starts at its own commit. Release from a branch whose "
+                 f"record holds {old}, or put its items back under '## [Unreleased]' in place of its heading")
     if top != "## [Unreleased]":
         sys.exit(f"CHANGELOG.md's top entry is '{top}', a release: put '## [Unreleased]' atop it, with what "
                  "the release brings, commit, and cut then")
-    old, old_date, old_heading = heads[1]  # the rule has it date a release
-    newest = recorded[-1]["version"] if recorded else "none"
-    if newest != old:  # a release never recorded, or a branch from a release's own commit
-        sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is {newest}: "
-                 f"release from a branch whose record holds {old}, as the release's own record commit does")
     major, minor, patch = map(int, old.split("."))
     following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
     give = f"give one that no branch records, of {', '.join(v for v in following if not recorded_in(v))}"

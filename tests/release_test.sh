@@ -141,6 +141,8 @@ true|$new --date $(date -u +%Y%m%d)|--date $(date -u +%Y%m%d) is no day
 true|$new --date 2000-01-01|--date 2000-01-01 is before $old_date
 git checkout -q --detach|$new|no branch is checked out
 sed -i '/^- A change\.\$/d' CHANGELOG.md|$new|[Unreleased] entry lists nothing
+retop ""|$new|CHANGELOG.md's top entry is '## [$old] - $old_date', a release: put '## [Unreleased]' atop it
+retop "## [$new] - $today"|$new|newest release is $new, but this branch's record's newest is $old
 retop "## [Unreleased]"\$'\n\n- A fix.\n\n'"## [$new] - $today"|$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$new")|newest release is $new, but this branch's record's newest is $old
 python3 -c 'import json; r = json.load(open("packaging/releases/releases.json")); r["releases"].pop(); json.dump(r, open("packaging/releases/releases.json", "w"))'|$new|newest release is $old, but this branch's record's newest is
 git checkout -q -b rel && record $new \$(git rev-parse HEAD) && git commit -qam rel && git checkout -q $main|$new|$new is recorded already (rel)
