@@ -56,7 +56,6 @@ fi
 sed -i 's/^## \[Unreleased\]$/&\n\n### Fixed\n- A change./' CHANGELOG.md && git commit -qam "A change"
 old=$(rule release) old_date=$(rule date) today=$(date -u +%F) base=$(git rev-parse HEAD)
 first=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][0]["version"])')
-released=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["commit"])')
 new=$(awk -F. '{ print $1 "." $2 + 1 ".0" }' <<<"$old")
 
 # tree | what the rule calls it | cut's refusal | verify's
@@ -121,7 +120,8 @@ EOF
 while IFS='|' read -r setup arguments answer; do
     git checkout -q -f "$main" && git reset -q --hard "$base" && rm -f "$scratch/bin/rpm" && unset FAKE_FAIL FAKE_VERSION
     git for-each-ref --format='%(refname:short)' refs/heads | grep -vxF "$main" | xargs -r git branch -q -D || true
-    eval "$setup" && git add -A && git commit -q -m "$setup" >/dev/null || true
+    eval "$setup" || fail "the setup $setup"
+    git add -A && git commit -q -m "$setup" >/dev/null || true # a setup may change nothing that git tracks
     before=$(git rev-parse HEAD) branch=$(git symbolic-ref -q HEAD || true)
     # shellcheck disable=SC2086
     python3 packaging/release.py cut $arguments >/dev/null 2>"$scratch/said" && fail "cut $arguments after: $setup"
