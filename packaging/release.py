@@ -52,11 +52,8 @@ def git(*args, cwd=ROOT):
 
 
 def rule(field, root=ROOT):
-    """cmake/version.cmake's FIELD for ROOT; its refusal ends this program, in its words."""
-    answer = subprocess.run(["cmake", f"-DFIELD={field}", "-P", f"{root}/cmake/version.cmake"], capture_output=True, text=True)
-    if answer.returncode:
-        sys.exit(" ".join(re.findall(r"^  (\S.*)$", answer.stderr.split("Call Stack")[0], re.M)) or answer.stderr)
-    return answer.stdout.rstrip("\n")
+    """cmake/version.cmake's FIELD for ROOT; its refusal (CHANGELOG.md's heading, named) ends this program."""
+    return run("cmake", f"-DFIELD={field}", "-P", f"{root}/cmake/version.cmake")
 
 
 def entries():
