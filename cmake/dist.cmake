@@ -10,16 +10,13 @@
 # cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -DARCH=x86_64
 #       -DCOMPILER=cc -DPYTHON=python3 "-DCOMPONENTS=program;manuals;..." -P dist.cmake
 cmake_minimum_required(VERSION 3.20)
-# Every file from one and the same tree: the one that was configured and built, as it is now.
+# Every file from one and the same tree: the one that was configured and built, as it is now (a
+# change since makes it another version, which the configure, refusing changes, names).
 include("${SOURCE_DIR}/cmake/version.cmake")
-if(KUN2WYT_DIRTY AND NOT "$ENV{KUN2WYT_ALLOW_DIRTY}" STREQUAL "1")
-    message(FATAL_ERROR "uncommitted changes to tracked files (git status): commit them, or run with "
-                        "KUN2WYT_ALLOW_DIRTY=1 in the environment for packages named ${KUN2WYT_VERSION}")
-endif()
 if(NOT KUN2WYT_VERSION STREQUAL VERSION)
     message(FATAL_ERROR "the tree is ${KUN2WYT_VERSION} now, but was configured as ${VERSION}: configure again")
 endif()
-# Every time the release's date, or the commit's.
+# Every time the release's date, or the commit's: the rule's, asked once here.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH}) # for cpack, rpmbuild, tar and the bills of materials alike
     set(ENV{SOURCE_DATE_EPOCH} "${KUN2WYT_EPOCH}")
 endif()

@@ -56,10 +56,11 @@ install(FILES LICENSES/MIT.txt DESTINATION "${doc_dir}" RENAME LICENSE COMPONENT
 # RPM's form, and Debian's copyright file): a plain install needs neither them nor Python.
 find_package(Python3 COMPONENTS Interpreter)
 set(package_docs "${PROJECT_BINARY_DIR}/package-docs")
+# The rule's reading of CHANGELOG.md's headings goes with them, one argument each.
+string(REPLACE ";" "\" \"" entries "\"${KUN2WYT_ENTRIES}\"")
 foreach(component IN ITEMS debian_docs rpm_license)
-    install(CODE "execute_process(COMMAND \"${CMAKE_COMMAND}\" -E env \"CMAKE_COMMAND=${CMAKE_COMMAND}\"
-                                          \"${Python3_EXECUTABLE}\" \"${PROJECT_SOURCE_DIR}/packaging/generate.py\" docs
-                                          \"${package_docs}\" \"${KUN2WYT_VERSION}\" COMMAND_ERROR_IS_FATAL ANY)"
+    install(CODE "execute_process(COMMAND \"${Python3_EXECUTABLE}\" \"${PROJECT_SOURCE_DIR}/packaging/generate.py\" docs
+                                          \"${package_docs}\" \"${KUN2WYT_VERSION}\" ${entries} COMMAND_ERROR_IS_FATAL ANY)"
             COMPONENT ${component} EXCLUDE_FROM_ALL)
 endforeach()
 install(FILES "${package_docs}/copyright" "${package_docs}/changelog.gz" DESTINATION "${doc_dir}"

@@ -1,273 +1,100 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# What version this tree is: the one rule that the build, dist, the source release and
-# packaging/release.py all ask, so that none of them can call a tree by another name.
-#
-# CHANGELOG.md's entries are headed '## [Unreleased]' (atop, at most once) or
-# '## [MAJOR.MINOR.PATCH] - YYYY-MM-DD', newest first, each version above the one below it and
-# no earlier than its date; any other '## ' line stops the build with one message. The tree is
-# release R, the newest dated entry, when that entry is the top one and no tracked file has
-# uncommitted changes. Anything else is a development version that sorts after R and before the
-# next patch release in dpkg, rpm, Spack, environment modules and (as its Python spelling)
-# PEP 440, and names its commit; Lmod agrees where a number follows R, and takes the others, a
-# word or a zero after R, for pre-releases of R, which keeps R its default:
-#   R.N.gCOMMIT               N commits after R's recorded commit     (Python: R.N+gCOMMIT)
-#   R.unknown.gCOMMIT         a history that cannot count them         (Python: R+unknown.gCOMMIT)
-#   R.unknown                 no history of its own (an exported tree) (Python: R+unknown)
-#   ... .dirty                uncommitted changes; R's own commit, which cannot hold its record,
-#                             is then R.unknown.gCOMMIT.dirty
-# A tree takes the history of its own folder only, never that of a work tree it lies in. A
-# development source release has no git: it carries its version in the file VERSION.
-#
-# In the build: include() before project(); it sets KUN2WYT_RELEASE (R), KUN2WYT_RELEASE_DATE,
-# KUN2WYT_VERSION, KUN2WYT_PYTHON_VERSION, KUN2WYT_IS_RELEASE, KUN2WYT_DIRTY, KUN2WYT_COMMIT,
-# KUN2WYT_EPOCH (R's date at midnight UTC for a release, the commit's time otherwise) and
-# KUN2WYT_ENTRIES (the headings, newest first). From anywhere else:
-#   cmake [-DSOURCE_DIR=DIR] [-DCHANGELOG=FILE] [-DFIELD=NAME] -P cmake/version.cmake
-# prints all of it as one JSON object, or only the field NAME (release, date, version,
-# python_version, is_release, dirty, commit, epoch). CHANGELOG reads another file in place of
-# DIR/CHANGELOG.md, to try a changelog before it is written.
+# What version this tree is: the one rule, and the one reader of CHANGELOG.md's headings,
+# '## [Unreleased]' (atop only) or '## [MAJOR.MINOR.PATCH] - YYYY-MM-DD', newest first. Release R,
+# the newest dated entry, if it is atop, no tracked file is changed and the record holds R at no
+# other commit; otherwise a development version between R and the next patch: R.N.gCOMMIT (N
+# commits after R's recorded one), R.unknown.gCOMMIT (a history that cannot count them), R.unknown
+# (no history: a development source release's file VERSION says more), each .dirty with changes.
+# Sets KUN2WYT_FIELD; `cmake [-DFIELD=NAME;...] -P cmake/version.cmake` prints each (the version if
+# none): release, date, version, python_version (R.N+gCOMMIT...), is_release, dirty, commit, epoch (R's
+# day for a release or a tree without history, else the commit's time), entries (VERSION|DATE|HEADING).
 cmake_minimum_required(VERSION 3.20)
-
-if(NOT SOURCE_DIR)
-    get_filename_component(SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-endif()
-if(NOT CHANGELOG)
-    set(CHANGELOG "${SOURCE_DIR}/CHANGELOG.md")
-endif()
-
-# Days since 1970-01-01 of a proleptic Gregorian date; empty if there is no such day.
-function(kun2wyt_days year month day out)
-    math(EXPR year "${year}") # leading zeros off, for the comparisons
-    math(EXPR month "${month}")
-    math(EXPR day "${day}")
-    set(lengths 31 28 31 30 31 30 31 31 30 31 30 31)
-    set(${out} "" PARENT_SCOPE)
-    if(month LESS 1 OR month GREATER 12 OR day LESS 1)
-        return()
-    endif()
-    math(EXPR index "${month} - 1")
-    list(GET lengths ${index} length)
-    math(EXPR by4 "${year} % 4")
-    math(EXPR by100 "${year} % 100")
-    math(EXPR by400 "${year} % 400")
-    if(month EQUAL 2 AND by4 EQUAL 0 AND (NOT by100 EQUAL 0 OR by400 EQUAL 0))
-        set(length 29)
-    endif()
-    if(day GREATER length)
-        return()
-    endif()
-    # Counted in years that start on March 1st, so that a leap day ends its year.
-    if(month GREATER 2)
-        math(EXPR shifted "${month} - 3")
+get_filename_component(top "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(n "(0|[1-9][0-9]*)")
+file(STRINGS "${top}/CHANGELOG.md" headings REGEX "^##([^#]|$)") # '##', not '###'; a heading holds no ';'
+foreach(heading IN LISTS headings)
+    if(heading STREQUAL "## [Unreleased]" AND NOT KUN2WYT_ENTRIES)
+        list(APPEND KUN2WYT_ENTRIES "||${heading}")
+    elseif(heading MATCHES "^## \\[(${n}\\.${n}\\.${n})\\] - ([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])$")
+        if(NOT KUN2WYT_RELEASE)
+            set(KUN2WYT_RELEASE "${CMAKE_MATCH_1}")
+            set(KUN2WYT_DATE "${CMAKE_MATCH_5}")
+            set(above_it "${KUN2WYT_ENTRIES}")
+        elseif(NOT CMAKE_MATCH_1 VERSION_LESS above)
+            message(FATAL_ERROR "CHANGELOG.md: '${heading}' stands below ${above}: the newest entries come first, each with a higher version")
+        endif()
+        set(above "${CMAKE_MATCH_1}")
+        list(APPEND KUN2WYT_ENTRIES "${CMAKE_MATCH_1}|${CMAKE_MATCH_5}|${heading}")
     else()
-        math(EXPR year "${year} - 1")
-        math(EXPR shifted "${month} + 9")
+        message(FATAL_ERROR "CHANGELOG.md: '${heading}' heads no entry here: write '## [MAJOR.MINOR.PATCH] - YYYY-MM-DD', or '## [Unreleased]' atop all others")
     endif()
-    math(EXPR days "${year} * 365 + ${year} / 4 - ${year} / 100 + ${year} / 400 + (153 * ${shifted} + 2) / 5 + ${day} - 1 - 719468")
-    set(${out} ${days} PARENT_SCOPE)
-endfunction()
-
-function(kun2wyt_version_rule)
-    set(number "(0|[1-9][0-9]*)")
-    set(release_heading "^## \\[(${number}\\.${number}\\.${number})\\] - ([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
-    set(form "write '## [Unreleased]' or '## [MAJOR.MINOR.PATCH] - YYYY-MM-DD'")
-    if(NOT EXISTS "${CHANGELOG}")
-        message(FATAL_ERROR "${CHANGELOG}: no such file")
-    endif()
-    # Every line that heads an entry ('##' but not '###'); a heading holds no ';'.
-    file(STRINGS "${CHANGELOG}" headings REGEX "^##([^#]|$)")
-    set(entries "")
-    set(release "")
-    set(above_version "")
-    set(first TRUE)
-    foreach(heading IN LISTS headings)
-        if(heading STREQUAL "## [Unreleased]")
-            if(NOT first)
-                message(FATAL_ERROR "CHANGELOG.md: '## [Unreleased]' stands below another entry; there is one, "
-                                    "the newest, atop all others: move its items there")
-            endif()
-            list(APPEND entries "null|null|${heading}")
-        elseif(heading MATCHES "${release_heading}")
-            set(version "${CMAKE_MATCH_1}")
-            set(date "${CMAKE_MATCH_5}-${CMAKE_MATCH_6}-${CMAKE_MATCH_7}")
-            kun2wyt_days(${CMAKE_MATCH_5} ${CMAKE_MATCH_6} ${CMAKE_MATCH_7} days)
-            if(days STREQUAL "")
-                message(FATAL_ERROR "CHANGELOG.md: '${heading}': ${date} is no day of the calendar")
-            endif()
-            if(above_version)
-                if(NOT version VERSION_LESS above_version)
-                    message(FATAL_ERROR "CHANGELOG.md: '${heading}' stands below ${above_version}: "
-                                        "the newest entries come first, each with a higher version")
-                endif()
-                if(days GREATER above_days)
-                    message(FATAL_ERROR "CHANGELOG.md: '${heading}' is dated after ${above_date}, the date of "
-                                        "${above_version} above it")
-                endif()
-            endif()
-            if(release STREQUAL "")
-                set(release "${version}")
-                set(release_date "${date}")
-                math(EXPR release_epoch "${days} * 86400")
-                set(release_on_top ${first})
-            endif()
-            set(above_version "${version}")
-            set(above_date "${date}")
-            set(above_days ${days})
-            list(APPEND entries "${version}|${date}|${heading}")
-        else()
-            message(FATAL_ERROR "CHANGELOG.md: '${heading}' heads no entry: ${form}")
-        endif()
-        set(first FALSE)
-    endforeach()
-    if(release STREQUAL "")
-        message(FATAL_ERROR "CHANGELOG.md dates no release: ${form}")
-    endif()
-
-    # Git, if this folder is a work tree's top itself: a tree inside another's is no commit of it.
-    set(commit "")
-    set(count "unknown")
-    set(dirty FALSE)
-    set(git_dir "")
-    find_program(KUN2WYT_GIT git)
-    if(KUN2WYT_GIT)
-        execute_process(COMMAND "${KUN2WYT_GIT}" rev-parse --show-toplevel --absolute-git-dir
-                        WORKING_DIRECTORY "${SOURCE_DIR}" RESULT_VARIABLE failed
-                        OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-        if(NOT failed)
-            string(REPLACE "\n" ";" found "${found}")
-            list(GET found 0 top)
-            list(GET found 1 git_dir)
-            file(REAL_PATH "${top}" top)
-            file(REAL_PATH "${SOURCE_DIR}" here)
-            if(NOT top STREQUAL here)
-                set(git_dir "")
-            endif()
-        endif()
-    endif()
-    if(git_dir)
-        macro(kun2wyt_git out)
-            execute_process(COMMAND "${KUN2WYT_GIT}" ${ARGN} WORKING_DIRECTORY "${SOURCE_DIR}" RESULT_VARIABLE failed
-                            OUTPUT_VARIABLE ${out} OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-        endmacro()
-        kun2wyt_git(commit rev-parse --short=7 HEAD)
-        kun2wyt_git(commit_time log -1 --format=%ct)
-        kun2wyt_git(changed status --porcelain --untracked-files=no)
-        if(changed)
-            set(dirty TRUE)
-        endif()
-        kun2wyt_git(shallow rev-parse --is-shallow-repository)
-        set(record "${SOURCE_DIR}/packaging/releases/releases.json")
-        set(released "")
-        if(EXISTS "${record}")
-            file(READ "${record}" record)
-            string(JSON last LENGTH "${record}" releases)
-            math(EXPR last "${last} - 1")
-            foreach(index RANGE ${last})
-                string(JSON recorded GET "${record}" releases ${index} version)
-                if(recorded STREQUAL release)
-                    string(JSON released GET "${record}" releases ${index} commit)
-                endif()
-            endforeach()
-        endif()
-        # Only a full history counts: a shallow one may lack commits between the two.
-        if(released AND shallow STREQUAL "false")
-            kun2wyt_git(ignored merge-base --is-ancestor "${released}" HEAD)
-            if(NOT failed)
-                kun2wyt_git(count rev-list --count "${released}..HEAD")
-            endif()
-        endif()
-    endif()
-
-    set(is_release FALSE)
-    set(epoch "${release_epoch}")
-    if(git_dir)
-        set(epoch "${commit_time}")
-    endif()
-    if(EXISTS "${SOURCE_DIR}/VERSION" AND NOT git_dir)
-        # A development source release: the version its tree had, checked against the rule.
-        file(STRINGS "${SOURCE_DIR}/VERSION" version LIMIT_COUNT 1)
-        if(NOT version MATCHES "^${release}\\.(([0-9]+)\\.g([0-9a-f]+)|unknown(\\.g([0-9a-f]+))?)(\\.dirty)?$")
-            message(FATAL_ERROR "${SOURCE_DIR}/VERSION: '${version}' is no development version of ${release}")
-        endif()
-        if(CMAKE_MATCH_2 STREQUAL "")
-            set(python_version "${release}+unknown${CMAKE_MATCH_4}${CMAKE_MATCH_6}")
-        else()
-            set(python_version "${release}.${CMAKE_MATCH_2}+g${CMAKE_MATCH_3}${CMAKE_MATCH_6}")
-        endif()
-    elseif(release_on_top AND NOT dirty)
-        set(version "${release}")
-        set(python_version "${release}")
-        set(is_release TRUE)
-        set(epoch "${release_epoch}")
-    elseif(NOT git_dir)
-        set(version "${release}.unknown")
-        set(python_version "${release}+unknown")
-    else()
-        # A release with changes is no release: it counts from its recorded commit, as any other.
-        set(suffix "")
-        if(dirty)
-            set(suffix ".dirty")
-        endif()
-        if(count STREQUAL "unknown")
-            set(version "${release}.unknown.g${commit}${suffix}")
-            set(python_version "${release}+unknown.g${commit}${suffix}")
-        else()
-            set(version "${release}.${count}.g${commit}${suffix}")
-            set(python_version "${release}.${count}+g${commit}${suffix}")
-        endif()
-    endif()
-
-    foreach(name IN ITEMS release release_date version python_version is_release dirty commit epoch entries)
-        string(TOUPPER "KUN2WYT_${name}" variable)
-        set(${variable} "${${name}}" PARENT_SCOPE)
-    endforeach()
-    if(git_dir AND NOT CMAKE_SCRIPT_MODE_FILE)
-        # A new commit or checkout is logged there, and reconfigures for its version.
-        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${git_dir}/HEAD" "${git_dir}/logs/HEAD")
-    endif()
-endfunction()
-
-if(NOT CMAKE_SCRIPT_MODE_FILE)
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CHANGELOG}" "${SOURCE_DIR}/packaging/releases/releases.json")
+endforeach()
+if(NOT KUN2WYT_RELEASE)
+    message(FATAL_ERROR "CHANGELOG.md dates no release: write '## [MAJOR.MINOR.PATCH] - YYYY-MM-DD'")
 endif()
-kun2wyt_version_rule()
-
+# Git, if this folder is a work tree's top itself (no prefix): a tree inside another's is no commit of it.
+set(count unknown)
+set(watched "${top}/CHANGELOG.md")
+macro(kun2wyt_git out)
+    execute_process(COMMAND git ${ARGN} WORKING_DIRECTORY "${top}" RESULT_VARIABLE failed
+                    OUTPUT_VARIABLE ${out} OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endmacro()
+kun2wyt_git(found rev-parse --is-shallow-repository --absolute-git-dir --show-prefix)
+if(NOT failed AND found MATCHES "^(true|false)\n([^\n]+)$")
+    list(APPEND watched "${CMAKE_MATCH_2}/HEAD" "${CMAKE_MATCH_2}/logs/HEAD") # a new commit or checkout
+    kun2wyt_git(KUN2WYT_COMMIT log -1 --abbrev=7 --format=%h)
+    kun2wyt_git(KUN2WYT_EPOCH log -1 --format=%ct)
+    kun2wyt_git(head rev-parse HEAD)
+    kun2wyt_git(changed status --porcelain --untracked-files=no)
+    string(COMPARE NOTEQUAL "${changed}" "" KUN2WYT_DIRTY)
+    # R's commit, as the record holds it (packaging/release.py writes it in this form).
+    kun2wyt_git(json show HEAD:packaging/releases/releases.json)
+    if("${json}" MATCHES "\"version\": \"${KUN2WYT_RELEASE}\",[^{}]*\"commit\": \"([0-9a-f]+)\"")
+        set(recorded "${CMAKE_MATCH_1}")
+        kun2wyt_git(ignored merge-base --is-ancestor "${recorded}" HEAD)
+        if(NOT failed AND found MATCHES "^false") # a shallow history may lack commits between the two
+            kun2wyt_git(count rev-list --count "${recorded}..HEAD")
+        endif()
+    endif()
+endif()
+if(NOT CMAKE_SCRIPT_MODE_FILE) # reconfigures for its version
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${watched})
+endif()
+set(KUN2WYT_IS_RELEASE FALSE)
+if(EXISTS "${top}/VERSION" AND NOT KUN2WYT_COMMIT) # a development source release, checked
+    file(STRINGS "${top}/VERSION" KUN2WYT_VERSION LIMIT_COUNT 1)
+    if(NOT KUN2WYT_VERSION MATCHES "^${KUN2WYT_RELEASE}\\.([0-9]+\\.g[0-9a-f]+|unknown(\\.g[0-9a-f]+)?)(\\.dirty)?$")
+        message(FATAL_ERROR "${top}/VERSION: '${KUN2WYT_VERSION}' is no development version of ${KUN2WYT_RELEASE}")
+    endif()
+elseif(NOT above_it AND NOT KUN2WYT_DIRTY AND (NOT recorded OR recorded STREQUAL head))
+    set(KUN2WYT_VERSION "${KUN2WYT_RELEASE}")
+    set(KUN2WYT_IS_RELEASE TRUE)
+elseif(NOT KUN2WYT_COMMIT)
+    set(KUN2WYT_VERSION "${KUN2WYT_RELEASE}.unknown")
+elseif(KUN2WYT_DIRTY)
+    set(KUN2WYT_VERSION "${KUN2WYT_RELEASE}.${count}.g${KUN2WYT_COMMIT}.dirty")
+else()
+    set(KUN2WYT_VERSION "${KUN2WYT_RELEASE}.${count}.g${KUN2WYT_COMMIT}")
+endif()
+string(REGEX REPLACE "^([0-9.]+[0-9])\\.(g[0-9a-f]+|unknown)" "\\1+\\2" KUN2WYT_PYTHON_VERSION "${KUN2WYT_VERSION}") # the local label
+if(CMAKE_SCRIPT_MODE_FILE AND (KUN2WYT_IS_RELEASE OR NOT KUN2WYT_COMMIT)) # date(1) knows the calendar
+    execute_process(COMMAND date -u -d "${KUN2WYT_DATE}" +%s OUTPUT_VARIABLE KUN2WYT_EPOCH
+                    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+endif()
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
-    if(FIELD)
-        set(fields release date version python_version is_release dirty commit epoch)
-        if(NOT FIELD IN_LIST fields)
-            message(FATAL_ERROR "no field ${FIELD}: ${fields}")
-        endif()
-        string(TOUPPER "KUN2WYT_${FIELD}" variable)
-        string(REPLACE "KUN2WYT_DATE" "KUN2WYT_RELEASE_DATE" variable "${variable}")
-        set(answer "${${variable}}")
-    else()
-        set(listed "")
-        foreach(entry IN LISTS KUN2WYT_ENTRIES)
-            string(REPLACE "|" ";" entry "${entry}")
-            list(GET entry 0 version)
-            list(GET entry 1 date)
-            list(GET entry 2 heading)
-            if(NOT version STREQUAL "null")
-                set(version "\"${version}\"")
-                set(date "\"${date}\"")
-            endif()
-            string(APPEND listed "${sep}{\"version\": ${version}, \"date\": ${date}, \"heading\": \"${heading}\"}")
-            set(sep ", ")
-        endforeach()
-        macro(kun2wyt_bool name)
-            if(${name})
-                set(${name}_json true)
-            else()
-                set(${name}_json false)
-            endif()
-        endmacro()
-        kun2wyt_bool(KUN2WYT_IS_RELEASE)
-        kun2wyt_bool(KUN2WYT_DIRTY)
-        set(answer "{\"release\": \"${KUN2WYT_RELEASE}\", \"date\": \"${KUN2WYT_RELEASE_DATE}\", \"version\": \"${KUN2WYT_VERSION}\", \"python_version\": \"${KUN2WYT_PYTHON_VERSION}\", \"is_release\": ${KUN2WYT_IS_RELEASE_json}, \"dirty\": ${KUN2WYT_DIRTY_json}, \"commit\": \"${KUN2WYT_COMMIT}\", \"epoch\": ${KUN2WYT_EPOCH}, \"entries\": [${listed}]}")
+    if(NOT FIELD)
+        set(FIELD version)
     endif()
-    # Standard output, as message() writes to standard error.
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E echo "${answer}")
+    set(answer "")
+    foreach(field IN LISTS FIELD)
+        if(NOT field MATCHES "^(release|date|version|python_version|is_release|dirty|commit|epoch|entries)$")
+            message(FATAL_ERROR "no field ${field}: release, date, version, python_version, is_release, dirty, commit, epoch, entries")
+        endif()
+        string(TOUPPER "KUN2WYT_${field}" field)
+        list(APPEND answer "${${field}}")
+    endforeach()
+    string(REPLACE ";" "\n" answer "${answer}")
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E echo "${answer}") # standard output; message() writes to standard error
 endif()

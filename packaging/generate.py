@@ -5,9 +5,10 @@
 from the project's own data: packaging/metadata.json, CHANGELOG.md, the licence, and what the
 build and Debian's package database say. CMake calls it.
 
-  generate.py docs OUT VERSION
+  generate.py docs OUT VERSION ENTRY...
       OUT/changelog.gz (Debian's format), OUT/rpm-changelog, OUT/copyright (DEP-5), for
-      VERSION: a development version gets an entry of its own, dated SOURCE_DATE_EPOCH
+      VERSION: a development version gets an entry of its own, dated SOURCE_DATE_EPOCH. Each
+      ENTRY is cmake/version.cmake's VERSION|DATE|HEADING of one of CHANGELOG.md's headings.
   generate.py archive TREE TOP COMPILER
       in the unpacked archive TREE/TOP: share/doc/kun2wyt/third-party (the notice of what its
       static program holds, with the licences) and share/doc/kun2wyt/files (what the
@@ -19,7 +20,7 @@ build and Debian's package database say. CMake calls it.
   generate.py dist WORK OUT VERSION PYTHON_VERSION ARCH COMPILER
       the bill of materials of each package in WORK (PACKAGE.spdx.json, SPDX 2.3), the packages
       and their bills copied into OUT, and OUT/SHA256SUMS over all there; times from
-      SOURCE_DATE_EPOCH. A recorded release's source release must be the record's.
+      SOURCE_DATE_EPOCH
 """
 import base64
 import datetime
@@ -50,32 +51,18 @@ def sha256(path):
     return hashlib.sha256(Path(path).read_bytes()).hexdigest()
 
 
-def version_rule(changelog=None, root=ROOT):
-    """What cmake/version.cmake, the one rule for what a tree is, says of ROOT (with CHANGELOG in
-    place of its CHANGELOG.md): its release, version, date, epoch and CHANGELOG.md's headings.
-    Its refusal ends the program with its own words."""
-    command = [os.environ.get("CMAKE_COMMAND", "cmake"), f"-DSOURCE_DIR={root}", "-P", str(ROOT / "cmake/version.cmake")]
-    if changelog:
-        command.insert(1, f"-DCHANGELOG={changelog}")
-    answer = subprocess.run(command, capture_output=True, text=True)
-    if answer.returncode:
-        said = re.findall(r"^  (\S.*)$", answer.stderr.split("Call Stack")[0], re.M)
-        sys.exit(" ".join(said) or answer.stderr)
-    return json.loads(answer.stdout)
-
-
-def recorded(record=ROOT / "packaging/releases/releases.json"):
-    """The releases that RECORD holds, oldest first; none where there is no record (a source
-    release leaves it out)."""
-    return json.loads(Path(record).read_text())["releases"] if Path(record).exists() else []
-
-
 # ---- changelogs and copyright -------------------------------------------------------------
 
 def changelog(text, headings):
     """CHANGELOG.md's entries, newest first: (version, date, ["Section: item", ...]), from its
-    TEXT and the rule's HEADINGS of it; an [Unreleased] entry is (None, None, items)."""
-    heads = {entry["heading"]: entry for entry in headings}
+    TEXT and HEADINGS, the rule's VERSION|DATE|HEADING of each; [Unreleased] is (None, None, items)."""
+    heads = {}
+    for entry in headings:
+        version, date, heading = entry.split("|", 2)
+        try:
+            heads[heading] = (version or None, datetime.date.fromisoformat(date) if date else None)
+        except ValueError:
+            sys.exit(f"CHANGELOG.md: '{heading}': {date} is no day of the calendar")
     entries, section, item = [], "", None
     for line in text.splitlines() + [""]:
         more = re.fullmatch(r"  +(.+)", line)
@@ -86,8 +73,7 @@ def changelog(text, headings):
             entries[-1][2].append(f"{section}: {item}")
             item = None
         if line in heads:
-            date = heads[line]["date"]
-            entries.append((heads[line]["version"], datetime.date.fromisoformat(date) if date else None, []))
+            entries.append((*heads[line], []))
         elif line.startswith("### "):
             section = line[4:]
         elif line.startswith("- ") and entries:
@@ -135,12 +121,12 @@ def changelogs(text, headings, maintainer, version, date):
     return debian.strip() + "\n", rpm.strip() + "\n"
 
 
-def docs(out, version):
+def docs(out, version, *headings):
     out = Path(out)
     out.mkdir(parents=True, exist_ok=True)
     maintainer = META["maintainer"]
     built = datetime.datetime.fromtimestamp(int(os.environ.get("SOURCE_DATE_EPOCH", time.time())), datetime.timezone.utc)
-    debian, rpm = changelogs((ROOT / "CHANGELOG.md").read_text(), version_rule()["entries"], maintainer, version,
+    debian, rpm = changelogs((ROOT / "CHANGELOG.md").read_text(), headings, maintainer, version,
                              built.date())
     # Debian keeps changelogs compressed; -n leaves out the name and time.
     (out / "changelog").write_text(debian)
@@ -435,26 +421,11 @@ def dist(work, out, version, python_version, arch, compiler):
     sums = "".join(f"{sha256(Path(out) / name)}  {name}\n" for name in names)
     (Path(out) / "SHA256SUMS").write_text(sums)
     print(f"SOURCE_DATE_EPOCH={os.environ['SOURCE_DATE_EPOCH']}\n{sums}", end="")
-    released(version, [source])
-
-
-def released(version, made, record=ROOT / "packaging/releases/releases.json"):
-    """A recorded release keeps its bytes: MADE (with their bills) must be the record's. (A
-    source release holds no record.)"""
-    files = {r["version"]: r["files"] for r in recorded(record)}
-    if version not in files:
-        return
-    names = {os.path.basename(p): p for path in made for p in (path, path + ".spdx.json")}
-    differ = [name for name, path in names.items() if sha256(path) != files[version].get(name)]
-    if differ:
-        sys.exit(f"{', '.join(differ)}: not the bytes of release {version} as recorded in {record}.\n"
-                 "A released version keeps its bytes. To change what it holds, open a development version: "
-                 "put '## [Unreleased]' above its entry in CHANGELOG.md.")
-    print(f"{', '.join(names)}: as release {version} recorded them")
 
 
 if __name__ == "__main__":
-    commands = {"docs": (docs, 2), "archive": (archive, 3), "wheel": (wheel, 4), "dist": (dist, 6)}
-    if len(sys.argv) < 2 or sys.argv[1] not in commands or len(sys.argv) != commands[sys.argv[1]][1] + 2:
+    wanted, given = {"docs": 2, "archive": 3, "wheel": 4, "dist": 6}, sys.argv[2:]
+    command = sys.argv[1] if len(sys.argv) > 1 else ""
+    if command not in wanted or len(given) < wanted[command] or (command != "docs" and len(given) > wanted[command]):
         sys.exit(__doc__)
-    commands[sys.argv[1]][0](*sys.argv[2:])
+    globals()[command](*given)

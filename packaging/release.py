@@ -1,41 +1,24 @@
 #!/usr/bin/env python3
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-"""kun2wyt's releases, as packaging/releases/releases.json records them: for each, its version,
-date and commit, the sha256 of each of its files, and the tools that built them. A release is
-written there once and never changed; its files are what its own commit's scripts build. What
-a tree is (a release, or a development version) is cmake/version.cmake's to say; this asks it.
+"""kun2wyt's releases, each recorded once in packaging/releases/releases.json: version, date,
+commit, the sha256 of each file and the tools that built them. docs/releasing.md says more.
 
-  release.py cut VERSION [--date YYYY-MM-DD]
-      on a clean development tree: dates CHANGELOG.md's [Unreleased] entry as VERSION, and
-      writes VERSION into the man page and README's commands for the release's files. Commit
-      that: it is the release.
-  release.py record
-      on a clean tree that is a release not yet recorded: builds every architecture's packages
-      and the source release, and writes their sha256s and the tools into the record, a
-      version() line into the Spack package and a new easyconfig. Commit that: it changes no
-      release's bytes (README, which the packages carry, stays as it is).
-  release.py open
-      on a clean tree of a recorded release: opens the next development version, an empty
-      '## [Unreleased]' entry atop CHANGELOG.md; README's recipe commands name the release just
-      recorded, and its release steps the next patch release. Commit that.
+  release.py cut VERSION [--date YYYY-MM-DD] [--dry-run]
+      commits "Release VERSION", builds every architecture from it, and commits its record,
+      recipes and the next development version; or, whatever fails, changes nothing.
   release.py verify [--packages] [--keep FOLDER] [VERSION...]
-      rebuilds the source release of each recorded release (or those named) from its own
-      commit, in a scratch checkout, and compares it with the record; with --packages, its
-      packages too, with that commit's own dist presets (their bytes also depend on Debian's
-      toolchain: compare on a machine with the recorded tools). --keep leaves the rebuilt
-      source releases in FOLDER. Names every file that differs, and fails.
-
-Each command checks everything it is given before it writes anything, and writes all its files
-or none.
+      rebuilds each recorded release's source release (--packages: its packages too) from its
+      own commit, and fails on a difference from the record, or a gap in it.
 """
 import argparse
 import datetime
+import difflib
 import json
-import os
 import platform
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -43,283 +26,266 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "packaging"))
-import generate  # noqa: E402  (the rule's answer and the record, read one way for both)
+import generate  # noqa: E402  (the architectures, and sha256)
 
 RECORD = ROOT / "packaging/releases/releases.json"
-RELEASES = RECORD.parent  # beside the record: the ways to make releases whose commit has none of its own
 SPACK = "packaging/spack/packages/kun2wyt/package.py"
+EDITED = ["README.md", *sorted(f"docs/{p.name}" for p in (ROOT / "docs").glob("*.md"))]
+NAMED = re.compile(r"(kun2wyt[-_/])(\d+\.\d+\.\d+)(?!\.?\d|\.unknown)")
+# Code lines of EDITED name a release's files (moved with it) or recipes (RECIPE_LINE, moved after it).
+RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
+
+
+def run(*command, cwd=ROOT, shown=False):
+    """COMMAND's output (SHOWN: to the terminal); its failure ends this program, saying so."""
+    try:
+        done = subprocess.run(command, cwd=cwd, capture_output=not shown, text=True)
+    except OSError as error:  # not installed
+        sys.exit(f"`{' '.join(map(str, command))}`: {error.strerror}: install it (.ci/setup does)")
+    if done.returncode:
+        sys.exit(f"`{' '.join(map(str, command))}` failed (status {done.returncode}) {done.stderr or ''}".strip())
+    return (done.stdout or "").rstrip()
 
 
 def git(*args, cwd=ROOT):
-    return subprocess.run(["git", *args], cwd=cwd, check=True, capture_output=True, text=True).stdout.strip()
+    return run("git", *args, cwd=cwd)
 
 
-def presets():
-    """The dist preset of each architecture in packaging/metadata.json: the machine's own is
-    dist, every other one cross-built as dist-ARCH."""
-    return [("dist" if arch == platform.machine() else f"dist-{arch}") for arch in generate.META["architectures"]]
+def rule(field, root=ROOT):
+    """cmake/version.cmake's FIELD for ROOT; its refusal (CHANGELOG.md's heading, named) ends this program."""
+    return run("cmake", f"-DFIELD={field}", "-P", f"{root}/cmake/version.cmake")
 
 
-def releases(record, wanted):
-    recorded = generate.recorded(record)
-    unknown = set(wanted) - {r["version"] for r in recorded}
-    if unknown:
-        sys.exit(f"no release {', '.join(sorted(unknown))} in {record}")
-    return [r for r in recorded if not wanted or r["version"] in wanted]
+def entries():
+    """CHANGELOG.md's headings as the rule reads them, newest first: (version, date, heading), or None."""
+    return [tuple(part or None for part in line.split("|", 2)) for line in rule("entries").split("\n")]
 
 
-def checkout(release, scratch):
-    """A scratch checkout of RELEASE's commit, from this repository's history."""
+def load(record):
+    """The releases RECORD holds, oldest first."""
+    try:
+        releases = json.loads(Path(record).read_text())["releases"]
+        for entry in releases:  # what cut and verify read of each
+            if [type(entry[key]) for key in ("version", "commit", "source_release", "files")] != [str, str, list, dict] \
+                    or f"kun2wyt-{entry['version']}.tar.gz" not in entry["files"]:
+                raise ValueError(f"the entry of {entry['version']} is not one")
+    except (OSError, ValueError, KeyError, TypeError) as error:
+        sys.exit(f"{record} is no record of releases ({type(error).__name__}: {error}): take it from git as "
+                 "it was (git checkout -- packaging/releases/releases.json)")
+    versions = [entry["version"] for entry in releases]
+    twice = sorted({v for v in versions if versions.count(v) > 1})
+    if twice:
+        sys.exit(f"{record} records {', '.join(twice)} more than once: a release has one entry")
+    return releases
+
+
+def own_history():
+    """Refuses a tree that is not the top of a work tree of its own, or a shallow clone."""
+    top = subprocess.run(["git", "rev-parse", "--show-toplevel"], cwd=ROOT, capture_output=True, text=True)
+    if top.returncode or Path(top.stdout.strip()).resolve() != ROOT:
+        sys.exit(f"{ROOT} has no git history of its own (an exported tree?): work in a clone of the repository")
     if git("rev-parse", "--is-shallow-repository") == "true":
-        sys.exit("this is a shallow clone, without the releases' commits: git fetch --unshallow first")
-    if subprocess.run(["git", "cat-file", "-e", release["commit"] + "^{commit}"], cwd=ROOT,
-                      capture_output=True).returncode != 0:
-        sys.exit(f"release {release['version']}: commit {release['commit']} is not in this repository")
-    tree = Path(scratch) / release["version"]
-    subprocess.run(["git", "clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree)], check=True)
-    git("checkout", "--quiet", "--detach", release["commit"], cwd=tree)
-    return tree
-
-
-def clean():
-    """The rule's answer for this tree, which must be a clean work tree of its own history."""
-    tree = generate.version_rule()
-    if not tree["commit"]:
-        sys.exit(f"this tree ({tree['version']}) has no history of its own: release from a clone of the repository")
-    if tree["dirty"]:
-        changed = subprocess.run(["git", "status", "--porcelain", "--untracked-files=no"], cwd=ROOT,
-                                 capture_output=True, text=True).stdout.rstrip()
-        sys.exit(f"uncommitted changes to tracked files:\n{changed}\ncommit or stash them first")
-    return tree
+        sys.exit("this is a shallow clone, without the history the releases are counted in: git fetch --unshallow first")
 
 
 def recorded_in(version):
-    """The branches and tags whose record holds VERSION. A release's own commit cannot hold its
-    record, which the commit after it adds: checked out again, it must still count as recorded."""
+    """The branches and tags whose record holds VERSION."""
     refs = git("for-each-ref", "--format=%(refname)", "refs/heads", "refs/remotes", "refs/tags").split()
-    holding = []
-    for ref in refs:
-        shown = subprocess.run(["git", "show", f"{ref}:{RECORD.relative_to(ROOT)}"], cwd=ROOT,
-                               capture_output=True, text=True)
-        try:
-            if shown.returncode == 0 and version in [r["version"] for r in json.loads(shown.stdout)["releases"]]:
-                holding.append(ref.split("/", 2)[2])
-        except (ValueError, KeyError, TypeError):
-            pass  # a branch whose record is no record holds no release
-    return holding
+    found = subprocess.run(["git", "grep", "-lF", f'"version": "{version}",', *refs, "--", str(RECORD.relative_to(ROOT))],
+                           cwd=ROOT, capture_output=True, text=True).stdout
+    return [line.split(":")[0].split("/", 2)[2] for line in found.splitlines()]
 
 
-def numbers(version):
-    return tuple(int(n) for n in version.split("."))
-
-
-def replaced(text, pattern, replacement, where):
-    new, made = re.subn(pattern, replacement, text, count=1, flags=re.M)
+def replaced(path, pattern, replacement, form, text=None):
+    """PATH's text (or TEXT), its line that PATTERN matches, in the form FORM, made REPLACEMENT."""
+    new, made = re.subn(pattern, replacement, text or (ROOT / path).read_text(), count=1, flags=re.M)
     if not made:
-        sys.exit(f"{where}: nothing matches {pattern}")
+        sys.exit(f"{path}: no line in the form the release edits, {form}: put it in that form, commit, and cut then")
     return new
 
 
-# README's commands that name a release's files follow the release commit (cut); those that name
-# its recipes and its rebuilt source release, which exist once it is recorded, follow with the
-# next development version (open), as the record's commit may not change what the packages carry.
-RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
-RELEASE_STEP = re.compile(r"^(python3 packaging/release\.py cut |git commit -am 'Release |git add packaging && "
-                          r"git commit -m 'Record release )\d+\.\d+\.\d+\b", re.M)
-
-
-def readme(text, old, new, recipes):
-    """README's TEXT with OLD in place of NEW in its command lines, in its code blocks: those that
-    name the recipes (RECIPES true) or the others; its prose keeps the versions it speaks of."""
-    lines, code = [], False
+def code_lines(text):
+    """Each line of TEXT, and whether it stands in a code block."""
+    code = False
     for line in text.split("\n"):
         code = code != line.startswith("```")
-        if code and bool(RECIPE_LINE.search(line)) == recipes:
-            line = re.sub(rf"(kun2wyt[-_/]){re.escape(old)}(?![\d])", rf"\g<1>{new}", line)
-        lines.append(line)
-    return "\n".join(lines)
+        yield line, code
 
 
-def write_all(texts):
-    """Each file of TEXTS (path under ROOT: its new text) written, or, if any fails, none."""
-    old = {path: (ROOT / path).read_bytes() if (ROOT / path).exists() else None for path in texts}
-    try:
-        for path, text in texts.items():
-            (ROOT / f"{path}.new").write_text(text)
-        for path in texts:
-            os.replace(ROOT / f"{path}.new", ROOT / path)
-    except BaseException:
-        for path, before in old.items():
-            (ROOT / f"{path}.new").unlink(missing_ok=True)
-            if before is None:
-                (ROOT / path).unlink(missing_ok=True)
-            else:
-                (ROOT / path).write_bytes(before)
-        raise
-
-
-def cut(version, date):
-    tree = clean()
-    old = tree["release"]
-    if tree["entries"][0]["version"] is not None:
-        sys.exit(f"CHANGELOG.md has no [Unreleased] entry atop it: this tree is release {old}. Put "
-                 "'## [Unreleased]' atop CHANGELOG.md with what the release brings, commit it, and cut then")
-    major, minor, patch = numbers(old)
-    following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
-    give = f"give the next patch, minor or major release, {', '.join(following[:2])} or {following[2]}"
-    if version in [r["version"] for r in generate.recorded()] + [old]:
-        sys.exit(f"{version} is released already: {give}")
-    if version not in following:
-        sys.exit(f"{version} does not follow {old}: {give}")
-    today = datetime.datetime.now(datetime.timezone.utc).date()
-    try:
-        if not re.fullmatch(r"\d{4}-\d\d-\d\d", date):
-            raise ValueError
-        day = datetime.date.fromisoformat(date)
-    except ValueError:
-        sys.exit(f"--date {date} is no day: give it as YYYY-MM-DD, such as {today}")
-    # rpmbuild only brings times later than the release's date down to it: a file it writes
-    # before that date would keep its own time.
-    days = f"give a day from {tree['date']}, the date of {old}, to today, {today} in UTC"
-    if day > today:
-        sys.exit(f"--date {date} is still to come: {days}")
-    if day < datetime.date.fromisoformat(tree["date"]):
-        sys.exit(f"--date {date} is before {tree['date']}: {days}")
-    heading = f"## [{version}] - {date}"
-    texts = {
-        "CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(tree['entries'][0]['heading'])}$",
-                                 heading, "CHANGELOG.md"),
-        "docs/kun2wyt.1": replaced((ROOT / "docs/kun2wyt.1").read_text(), r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
-                                   f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"', "docs/kun2wyt.1"),
-        "README.md": readme((ROOT / "README.md").read_text(), old, version, recipes=False),
-    }
-    # The rule must take the new changelog for exactly this release, before anything is written.
-    with tempfile.NamedTemporaryFile("w", suffix=".md") as trial:
-        trial.write(texts["CHANGELOG.md"])
-        trial.flush()
-        after = generate.version_rule(trial.name)
-    if (after["release"], after["entries"][0]["version"]) != (version, version):
-        sys.exit(f"CHANGELOG.md would not make release {version}: {after['entries'][0]['heading']}")
-    write_all(texts)
-    print(f"kun2wyt {version}: {', '.join(texts)} written. Commit them; that commit is the release. "
-          "Then: packaging/release.py record")
+def moved(text, old, new, recipes):
+    """TEXT with NEW for OLD in its code lines that name a release's files (or RECIPES); not in prose."""
+    return "\n".join(NAMED.sub(lambda m: m[1] + (new if m[2] == old else m[2]), line)
+                     if code and bool(RECIPE_LINE.search(line)) == recipes else line for line, code in code_lines(text))
 
 
 def tools():
-    """The tools whose versions decide the bytes of the files, each as it names itself."""
-    found = {"g++": ["g++", "--version"]}
-    for arch in generate.META["architectures"]:
-        if arch != platform.machine():
-            found[f"{arch}-linux-gnu-g++"] = [f"{arch}-linux-gnu-g++", "--version"]
-    for deb_arch in generate.META["architectures"].values():
-        found[f"musl-dev:{deb_arch}"] = ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb_arch}"]
-    found |= {"cmake": ["cmake", "--version"], "dpkg": ["dpkg", "--version"], "rpm": ["rpm", "--version"],
-              "tar": ["tar", "--version"], "gzip": ["gzip", "--version"],
-              "python3": ["python3", "--version"]}  # its zipfile writes the wheels' headers
-    return {name: subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()[0]
-            for name, command in found.items()}
+    """The tools whose versions decide the files' bytes (python3's zipfile: the wheels'), as each names itself."""
+    found = {name: [name, "--version"] for name in ["g++"] + [
+        f"{arch}-linux-gnu-g++" for arch in generate.META["architectures"] if arch != platform.machine()]}
+    found |= {f"musl-dev:{deb}": ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb}"]
+              for deb in generate.META["architectures"].values()}
+    found |= {name: [name, "--version"] for name in ["cmake", "dpkg", "rpm", "tar", "gzip", "python3"]}
+    return {name: run(*command).split("\n")[0] for name, command in found.items()}
 
 
-def record():
-    tree = clean()
-    version = tree["version"]
-    recorded = json.loads(RECORD.read_text())
-    if not tree["is_release"]:
-        sys.exit(f"this tree is {version}, a development version: record the release commit itself, the "
-                 "one that 'packaging/release.py cut VERSION' and its commit made")
-    holding = ["this tree"] if version in [r["version"] for r in recorded["releases"]] else recorded_in(version)
-    if holding:
-        sys.exit(f"{version} is recorded already ({', '.join(holding)}), and a record is never changed")
-    # The release is the commit that dated it: one after it would make two commits of one version.
-    heading = tree["entries"][0]["heading"]
-    dated = git("log", "-1", "--format=%H", "--fixed-strings", f"-S{heading}", "--", "CHANGELOG.md")
-    if dated != git("rev-parse", "HEAD"):
-        sys.exit(f"HEAD is not the commit that dated {version} ({dated[:7] or 'none'}): record that commit itself")
-    if datetime.date.fromisoformat(tree["date"]) > datetime.datetime.now(datetime.timezone.utc).date():
-        sys.exit(f"{version} is dated {tree['date']}, still to come: cut releases on their day")
-    newest = recorded["releases"][-1]["version"]
-    easyconfigs = sorted((ROOT / "packaging/easybuild").glob("kun2wyt-*.eb"), key=lambda p: numbers(p.stem[8:]))
-    if numbers(easyconfigs[-1].stem[8:]) != numbers(newest):
-        sys.exit(f"the newest easyconfig is {easyconfigs[-1].name}, not that of {newest}, the newest release recorded")
-    dist = ROOT / "build/dist"
-    shutil.rmtree(dist, ignore_errors=True)
-    for preset in presets():
-        subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=ROOT, check=True)
-    files = dict(reversed(line.split("  ")) for line in (dist / "SHA256SUMS").read_text().splitlines())
-    source = f"kun2wyt-{version}.tar.gz"
-    if source not in files or any(version not in name for name in files):
-        sys.exit(f"build/dist/SHA256SUMS lists files of another version than {version}:\n  " + "\n  ".join(files))
-    entry = {"version": version, "date": tree["date"], "commit": git("rev-parse", "HEAD"),
-             "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"],
-             "files": files, "tools": tools()}
-    # The recipes: a version() line atop Spack's released versions, an easyconfig of its own.
-    easyconfig = easyconfigs[-1].read_text()
-    easyconfig = replaced(easyconfig, r"^version = '.*'$", f"version = '{version}'", easyconfigs[-1].name)
-    easyconfig = replaced(easyconfig, r"^checksums = \['[0-9a-f]+'\]$", f"checksums = ['{files[source]}']",
-                          easyconfigs[-1].name)
-    write_all({
-        "packaging/releases/releases.json": json.dumps(recorded | {"releases": recorded["releases"] + [entry]},
-                                                       indent=2) + "\n",
-        SPACK: replaced((ROOT / SPACK).read_text(), r'^(    version\("develop".*\n)',
-                        rf'\g<1>    version("{version}", sha256="{files[source]}")\n', SPACK),
-        f"packaging/easybuild/kun2wyt-{version}.eb": easyconfig,
-    })
-    print(f"kun2wyt {version} recorded: packaging/releases/releases.json, {SPACK} and "
-          f"packaging/easybuild/kun2wyt-{version}.eb written. Commit packaging/; then: packaging/release.py open")
+def checked(version, date):
+    """The branch, and both commits' texts but for the sha256 the builds give: all checked first."""
+    own_history()
+    status = git("status", "--porcelain", "--branch", "--untracked-files=no").split("\n")  # '## BRANCH...', changes
+    if "(no branch)" in status[0] or status[1:]:
+        sys.exit("no branch is checked out (a detached HEAD), or there are uncommitted changes to tracked files:\n"
+                 + "\n".join(status) + "\ncheck out the branch to release from; commit or stash the changes")
+    for path in ["CHANGELOG.md", "docs/kun2wyt.1", SPACK, *EDITED]:
+        raw = (ROOT / path).read_bytes()
+        if raw.startswith(b"\xef\xbb\xbf") or b"\r" in raw or "\ufffd" in raw.decode(errors="replace"):
+            sys.exit(f"{path} is not UTF-8 without a byte-order mark, with LF line ends, which the release keeps: "
+                     "save it so, commit, and cut then")
+    heads, recorded, text = entries(), load(RECORD), (ROOT / "CHANGELOG.md").read_text()
+    top, (old, old_date, old_heading) = heads[0][2], [head for head in heads if head[0]][0]  # the rule has one
+    newest = recorded[-1]["version"] if recorded else "none"
+    if newest != old:  # a release never recorded, or a branch from a release's own commit
+        sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is {newest}: {old} was "
+                 "made without release.py cut, or this branch starts at its own commit. Release from a branch whose "
+                 f"record holds {old}, or put its items back under '## [Unreleased]' in place of its heading")
+    if top != "## [Unreleased]":
+        sys.exit(f"CHANGELOG.md's top entry is '{top}', a release: put '## [Unreleased]' atop it, with what "
+                 "the release brings, commit, and cut then")
+    major, minor, patch = map(int, old.split("."))
+    following = [f"{major}.{minor}.{patch + 1}", f"{major}.{minor + 1}.0", f"{major + 1}.0.0"]
+    give = f"give one that no branch records, of {', '.join(v for v in following if not recorded_in(v))}"
+    if recorded_in(version):
+        sys.exit(f"{version} is recorded already ({', '.join(recorded_in(version))}), and a version names one "
+                 f"set of bytes: {give}")
+    if version not in following:
+        sys.exit(f"{version} does not follow {old}: give the next patch, minor or major release: {give}")
+    if not re.search(r"^- \S", text.split(top + "\n", 1)[1].split(old_heading + "\n", 1)[0], re.M):
+        sys.exit("CHANGELOG.md's [Unreleased] entry lists nothing: add an item ('- ...' under '### Added', "
+                 "'### Changed' or '### Fixed') for each change the release brings, commit, and cut then")
+    today = datetime.datetime.now(datetime.timezone.utc).date()
+    try:
+        day = datetime.date.fromisoformat(date if re.fullmatch(r"\d{4}-\d\d-\d\d", date) else "")
+    except ValueError:
+        sys.exit(f"--date {date} is no day: give it as YYYY-MM-DD, such as {today}")
+    days = f"give a day from {old_date}, the date of {old}, to today, {today} in UTC"
+    if day > today:  # rpmbuild brings only later times down to the release's
+        sys.exit(f"--date {date} is still to come: {days}")
+    if date < old_date:
+        sys.exit(f"--date {date} is before {old_date}: {days}")
+    stale = [f"{path}:{number}: {m[0]}" for path in EDITED
+             for number, (line, code) in enumerate(code_lines((ROOT / path).read_text()), 1) if code
+             for m in NAMED.finditer(line) if m[2] != old]
+    if stale:
+        sys.exit(f"these lines name a release other than {old}, the newest: name {old} as the others do, "
+                 "commit, and cut then:\n  " + "\n  ".join(stale))
+    easyconfig, new_easyconfig = (f"packaging/easybuild/kun2wyt-{v}.eb" for v in (old, version))
+    if not (ROOT / easyconfig).exists() or (ROOT / new_easyconfig).exists():
+        sys.exit(f"{easyconfig}, the newest release's, is missing, or {new_easyconfig} is there already")
+    heading = f"## [{version}] - {date}"
+    first = {path: moved((ROOT / path).read_text(), old, version, False) for path in EDITED} | {
+        "CHANGELOG.md": text.replace(top + "\n", heading + "\n", 1),
+        "docs/kun2wyt.1": replaced("docs/kun2wyt.1", r'^\.TH KUN2WYT 1 "[^"]*" "kun2wyt [^"]+"',
+                                   f'.TH KUN2WYT 1 "{date}" "kun2wyt {version}"', '.TH KUN2WYT 1 "DATE" "kun2wyt VERSION"')}
+    second = {"CHANGELOG.md": first["CHANGELOG.md"].replace(heading + "\n", f"{top}\n\n{heading}\n", 1),
+              SPACK: replaced(SPACK, r'^(    version\("develop", .*\)\n)', rf'\g<1>    version("{version}", sha256="@SHA256@")\n',
+                              'one line \'    version("develop", ...)\''),
+              new_easyconfig: replaced(easyconfig, r"^version = '.*'$", f"version = '{version}'", "version = 'VERSION'")}
+    second[new_easyconfig] = replaced(easyconfig, r"^checksums = \['[0-9a-f]{64}'\]$", "checksums = ['@SHA256@']",
+                                      "checksums = ['SHA256'], on one line", second[new_easyconfig])
+    second |= {path: moved(first[path], old, version, True) for path in EDITED}
+    return status[0][3:].split("...")[0], first, second, tools()
 
 
-def open_next():
-    tree = clean()
-    if tree["entries"][0]["version"] is None:
-        sys.exit(f"this tree is open already: CHANGELOG.md's top entry is [Unreleased], after {tree['release']}")
-    if tree["version"] not in [r["version"] for r in generate.recorded()]:
-        sys.exit(f"this tree is {tree['version']}, no recorded release: record the release first "
-                 "(packaging/release.py record)")
-    top = tree["entries"][0]["heading"]
-    shown = re.search(r"^eb packaging/easybuild/kun2wyt-(\S+)\.eb$", (ROOT / "README.md").read_text(), re.M)
-    if not shown:
-        sys.exit("README.md shows no 'eb packaging/easybuild/kun2wyt-VERSION.eb' line")
-    # The recipe commands, in README and the maintainers' docs/, and the release steps, copied as
-    # they stand in docs/releasing.md, cut the next patch release.
-    major, minor, patch = numbers(tree["version"])
-    texts, steps = {}, 0
-    for name in ("README.md", "docs/developing.md", "docs/releasing.md"):
-        texts[name], made = RELEASE_STEP.subn(rf"\g<1>{major}.{minor}.{patch + 1}",
-                                              readme((ROOT / name).read_text(), shown[1], tree["version"], recipes=True))
-        steps += made
-    if steps != 3:
-        sys.exit("docs/releasing.md's release steps are not one cut, one 'Release VERSION' and one 'Record release VERSION'")
-    write_all({"CHANGELOG.md": replaced((ROOT / "CHANGELOG.md").read_text(), rf"^{re.escape(top)}$",
-                                        f"## [Unreleased]\n\n{top}", "CHANGELOG.md")} | texts)
-    print(f"CHANGELOG.md, {', '.join(texts)} written: the next development version is open. Commit them, and list "
-          "each change in CHANGELOG.md as it lands.")
+def presets():
+    """Each architecture's dist preset: dist for this machine's, dist-ARCH for the others."""
+    return [("dist" if arch == platform.machine() else f"dist-{arch}") for arch in generate.META["architectures"]]
+
+
+def commit(texts, message):
+    for path, text in texts.items():
+        (ROOT / path).write_text(text)
+    git("add", "--", *texts)
+    git("commit", "-q", "-m", message)
+    return git("rev-parse", "HEAD")
+
+
+def cut(version, date, dry_run):
+    branch, first, second, named = checked(version, date)
+    if dry_run:
+        for path, text in (first | second).items():
+            before = (ROOT / path).read_text().splitlines(True) if (ROOT / path).exists() else []
+            sys.stdout.writelines(difflib.unified_diff(before, text.splitlines(True), f"a/{path}", f"b/{path}"))
+        return print(f"--dry-run: all checked, nothing written. cut would commit {', '.join(first)} as 'Release "
+                     f"{version}', build {' and '.join(presets())} from it, then the rest (@SHA256@ its source release's)")
+    start = git("rev-parse", "HEAD")
+    try:
+        release = commit(first, f"Release {version}")
+        print(f"kun2wyt {version}: all checked; {release[:7]} 'Release {version}' made. Building it:")
+        if rule("version") != version:
+            sys.exit(f"the release commit builds as {rule('version')}, not {version}")
+        shutil.rmtree(ROOT / "build/dist", ignore_errors=True)
+        for preset in presets():
+            print(f"---- cmake --workflow --preset {preset} (minutes)")
+            run("cmake", "--workflow", "--preset", preset, shown=True)
+        files = dict(reversed(line.split("  ", 1)) for line in (ROOT / "build/dist/SHA256SUMS").read_text().splitlines())
+        source = f"kun2wyt-{version}.tar.gz"
+        if source not in files or any(version not in name for name in files):
+            sys.exit(f"build/dist/SHA256SUMS lists files of another version than {version}:\n  " + "\n  ".join(files))
+        record = json.loads(RECORD.read_text())
+        record["releases"].append({"version": version, "date": date, "commit": release, "source_release": [
+            "sh", "packaging/source-release.sh", "{version}", "{out}"], "files": files, "tools": named})
+        texts = {path: text.replace("@SHA256@", files[source]) for path, text in second.items()}
+        opened = commit(texts | {str(RECORD.relative_to(ROOT)): json.dumps(record, indent=2) + "\n"},
+                        f"Record release {version}; open the next development version")
+    except BaseException as error:  # a refusal, a failure, a Ctrl-C
+        signal.signal(signal.SIGINT, signal.SIG_IGN)  # the restore is not to be stopped half way
+        git("reset", "-q", "--hard", start)
+        (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").unlink(missing_ok=True)
+        sys.exit(f"{error.code if isinstance(error, SystemExit) else repr(error)}\ncut {version} changed nothing: "
+                 f"{branch} is at {start[:7]} again, its index and work tree as they were. Mend that, and cut again.")
+    print(f"kun2wyt {version} made: {release[:7]} 'Release {version}', the release; {opened[:7]} records it and opens "
+          "the next development version. Push both (git push); if the push is refused, see docs/releasing.md.")
 
 
 def verify(record, wanted, packages, keep):
+    own_history()
+    recorded = load(record)
+    if not recorded:
+        sys.exit(f"{record} records no release: nothing to verify")
+    versions = [r["version"] for r in recorded]
+    # Those dated since recording began, but for the top one: a release's own commit holds no record of itself.
+    lacking = [v for v, _, _ in entries()[1:]
+               if v not in versions + [None] and [*map(int, v.split("."))] > [*map(int, versions[0].split("."))]]
+    if lacking or set(wanted) - set(versions):
+        sys.exit(f"{record} does not record {', '.join(sorted(set(wanted) - set(versions)) + lacking)}, dated in "
+                 "CHANGELOG.md or named: a release is recorded by the command that makes it, release.py cut")
+    for release in recorded:
+        if subprocess.run(["git", "merge-base", "--is-ancestor", release["commit"], "HEAD"], cwd=ROOT).returncode:
+            sys.exit(f"release {release['version']}: its commit {release['commit'][:7]} is not in the history of HEAD: "
+                     "this clone lacks it (git fetch), or the branch was rebased after the release. Take the branch "
+                     "as it was pushed: a release is never rebased")
+    chosen = [r for r in recorded if not wanted or r["version"] in wanted]
+    if keep and Path(keep).exists() and not Path(keep).is_dir():
+        sys.exit(f"--keep {keep}: a file, not a folder: give a folder to leave the source releases in")
     differ = []
     with tempfile.TemporaryDirectory() as scratch:
-        for release in releases(record, wanted):
-            version, files = release["version"], release["files"]
-            tree = checkout(release, scratch)
-            made = {}
+        for release in chosen:
+            version, files, tree = release["version"], release["files"], Path(scratch) / release["version"]
+            git("clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree))
+            git("checkout", "--quiet", "--detach", release["commit"], cwd=tree)
             source = f"kun2wyt-{version}.tar.gz"
-            out = Path(scratch) / f"{version}-{source}"
-            command = [word.format(out=out, releases=RELEASES, version=version) for word in release["source_release"]]
-            subprocess.run(command, cwd=tree, check=True, stdout=subprocess.DEVNULL)
-            made[source] = out
-            if packages:
-                for preset in presets():
-                    subprocess.run(["cmake", "--workflow", "--preset", preset], cwd=tree, check=True,
-                                   stdout=subprocess.DEVNULL)
+            made = {source: Path(scratch) / f"{version}-{source}"}
+            run(*[word.format(out=made[source], releases=RECORD.parent, version=version) for word in release["source_release"]],
+                cwd=tree)
+            for preset in presets() if packages else []:
+                run("cmake", "--workflow", "--preset", preset, cwd=tree)
                 made |= {name: tree / "build/dist" / name for name in files if name != source}
             for name, path in sorted(made.items()):
                 same = path.exists() and generate.sha256(path) == files[name]
                 print(f"{version}: {name} {'as recorded' if same else 'differs from the record'}")
-                if not same:
-                    differ.append(f"{version}: {name}")
+                differ += [] if same else [f"{version}: {name}"]
             if keep:
                 Path(keep).mkdir(parents=True, exist_ok=True)
-                (Path(keep) / source).write_bytes(out.read_bytes())
+                shutil.copyfile(made[source], Path(keep) / source)
     if differ:
         sys.exit("not as recorded:\n  " + "\n  ".join(differ))
 
@@ -332,20 +298,17 @@ def main():
     check.add_argument("--keep", metavar="FOLDER", help="leave the rebuilt source releases in FOLDER")
     check.add_argument("--record", default=RECORD, help=argparse.SUPPRESS)  # another record, for the tests
     check.add_argument("versions", nargs="*", metavar="VERSION")
-    cutting = commands.add_parser("cut", help="write a new release's version where it stands")
+    cutting = commands.add_parser("cut", help="make release VERSION: its commit, its files, its record")
     cutting.add_argument("version", metavar="VERSION")
     cutting.add_argument("--date", default=f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d}")
-    commands.add_parser("record", help="build the release at HEAD and record it")
-    commands.add_parser("open", help="open the next development version in CHANGELOG.md")
+    cutting.add_argument("--dry-run", action="store_true", help="check everything and say what it would write")
     args = parser.parse_args()
-    if args.command == "cut":
-        cut(args.version, args.date)
-    elif args.command == "record":
-        record()
-    elif args.command == "open":
-        open_next()
-    else:
-        verify(args.record, args.versions, args.packages, args.keep)
+    sys.stdout.reconfigure(line_buffering=True)  # in order with the builds' own output
+    try:
+        cut(args.version, args.date, args.dry_run) if args.command == "cut" else \
+            verify(args.record, args.versions, args.packages, args.keep)
+    except KeyboardInterrupt:
+        sys.exit("stopped")
 
 
 if __name__ == "__main__":

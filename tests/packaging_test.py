@@ -8,8 +8,8 @@ man page, CHANGELOG.md, the Spack recipe) agreeing with them.
 usage: packaging_test.py VERSION    (the version CMake builds, project(VERSION))
 """
 import datetime
-import json
 import re
+import shutil
 import sys
 import tempfile
 import unittest
@@ -54,30 +54,12 @@ CHANGELOGS = [
 class Changelogs(unittest.TestCase):
     def test_rows(self):
         for markdown, version, day, debian, rpm in CHANGELOGS:
-            with self.subTest(markdown=markdown), tempfile.NamedTemporaryFile("w", suffix=".md") as file:
-                file.write(markdown)
-                file.flush()
-                headings = generate.version_rule(file.name)["entries"]
+            with self.subTest(markdown=markdown), tempfile.TemporaryDirectory() as tree:
+                Path(tree, "cmake").mkdir()
+                shutil.copy(ROOT / "cmake/version.cmake", Path(tree, "cmake"))
+                Path(tree, "CHANGELOG.md").write_text(markdown)
+                headings = release.rule("entries", tree).split("\n")
                 self.assertEqual(generate.changelogs(markdown, headings, M, version, day), (debian, rpm))
-
-
-class Released(unittest.TestCase):
-    def test_a_recorded_release_keeps_its_bytes(self):
-        with tempfile.TemporaryDirectory() as scratch:
-            made = Path(scratch, "kun2wyt-1.0.0.tar.gz")
-            for name in (made.name, made.name + ".spdx.json"):
-                Path(scratch, name).write_text(name)
-            files = {name: generate.sha256(Path(scratch, name)) for name in (made.name, made.name + ".spdx.json")}
-            record = Path(scratch, "releases.json")
-            for recorded, fails in ((files, False), (files | {made.name: "0" * 64}, True)):
-                record.write_text(json.dumps({"releases": [{"version": "1.0.0", "files": recorded}]}))
-                generate.released("1.0.0.1.gabc1234", [str(made)], record)  # no release: nothing to keep
-                if fails:
-                    with self.assertRaisesRegex(SystemExit, "(?s)kun2wyt-1.0.0.tar.gz: not the bytes of release 1.0.0.*"
-                                                            "open a development version"):
-                        generate.released("1.0.0", [str(made)], record)
-                else:
-                    generate.released("1.0.0", [str(made)], record)
 
 
 class Agreement(unittest.TestCase):
@@ -96,10 +78,10 @@ class Agreement(unittest.TestCase):
         self.assertIn(f"under the {self.meta['licence']} licence", readme)
         # The release's files from its commit on; its recipes, a recorded release's, the newest
         # from the next development version on.
-        recorded = [r["version"] for r in generate.recorded()]
-        recipes = {recorded[-1]} if generate.version_rule()["entries"][0]["version"] is None else set(recorded)
-        commands = re.findall(r"^((?:sudo |mkdir |eb |module load |bash tests/).*kun2wyt[-_/](\d+(?:\.\d+)+).*)$",
-                              readme, re.M)
+        recorded = [r["version"] for r in release.load(release.RECORD)]
+        recipes = {recorded[-1]} if release.entries()[0][0] is None else set(recorded)
+        commands = [(line, m[2]) for path in release.EDITED for line, code in release.code_lines((ROOT / path).read_text())
+                    if code for m in release.NAMED.finditer(line)]
         self.assertTrue(commands)
         for line, version in commands:
             if release.RECIPE_LINE.search(line):

@@ -1,19 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# README's release steps, in a scratch clone. First, a shallow clone, an exported tree and one
-# with changes, each named for what it is. Then CHANGELOG.md's top heading, each row
-# committed: the one rule (cmake/version.cmake), dist, the source release and record must all
-# call the tree the same, or refuse it with the same words, record before it builds anything.
-# Then cut's refusals, each leaving the tree as it was, and a cut that fails half way writing
-# nothing. Then README's lines as written: cut, commit, record, commit, open, commit, after which
-# the tree is a development version two commits after the release. record builds every
-# architecture, minutes of work that CI's dist steps already do: here a `cmake` first on PATH
-# answers `cmake --workflow` alone, with files named for the tree's version, and hands every
-# other call to the real one.
-# usage: release_test.sh RELEASING   (docs/releasing.md)
+# In a scratch clone (its origin a scratch bare repository): trees that cannot count or hold
+# changes; CHANGELOG.md's top heading, which the rule, dist, the source release and cut call the
+# same or refuse alike; each refusal and failure of cut, leaving branch and tree as they were;
+# verify's refusals; last RELEASING's "Making a release" steps, VERSION filled in. The builds are
+# CI's dist steps: here a `cmake` first on PATH answers `--workflow` alone, with files named for
+# the tree's version (failing the preset $FAKE_FAIL), and hands all else to the real one.
+# usage: release_test.sh RELEASING
 set -euo pipefail
-readme=$(realpath "$1")
+releasing=$(realpath "$1")
 top=$(cd "$(dirname "$0")/.." && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -25,7 +21,7 @@ mkdir "$scratch/bin"
 cat >"$scratch/bin/cmake" <<EOF
 #!/bin/bash
 [[ \$1 == --workflow ]] || exec "$real" "\$@"
-echo "\$*" >>"$scratch/built"
+[[ \$3 != "\${FAKE_FAIL-}" ]] || exit 1
 version=\${FAKE_VERSION:-\$("$real" -DFIELD=version -P cmake/version.cmake)}
 mkdir -p build/dist && cd build/dist && for f in kun2wyt-\$version.tar.gz kun2wyt_\${version}_amd64.deb; do echo "\$f" >"\$f"; done
 sha256sum kun2wyt* >SHA256SUMS
@@ -33,45 +29,52 @@ EOF
 chmod +x "$scratch/bin/cmake"
 export PATH="$scratch/bin:$PATH" TZ=UTC
 
-section=$(sed -n '/^## Making a release/,/^## /p' "$readme")
-line() { sed 's/ *#.*//' <<<"$section" | grep -m1 "$1"; }
-cut_line=$(line '^python3 packaging/release.py cut ') commit_line=$(line "^git commit -am 'Release ")
-record_line=$(line '^python3 packaging/release.py record$') recorded_line=$(line "^git add packaging && git commit ")
-open_line=$(line '^python3 packaging/release.py open$') opened_line=$(line "^git commit -am 'Open ")
-shown=${cut_line##* }
-git clone -q "$top" "$scratch/tree"
+steps=$(sed -n '/^## Making a release/,/^## /p' "$releasing" | sed -n '/^```sh$/,/^```$/p' | grep -v '^```' | sed 's/ *#.*//')
+git clone -q --bare "$top" "$scratch/origin.git"
+git clone -q "$scratch/origin.git" "$scratch/tree"
 cd "$scratch/tree"
 git config user.name test && git config user.email test@localhost
+main=$(git symbolic-ref --short HEAD)
 rule() { cmake -DFIELD="$1" -P cmake/version.cmake; }
-# CHANGELOG.md with NEW in place of its top heading (the rule's)
-retop() {
-    python3 -c 'import json, sys; heading = json.loads(sys.argv[1])["entries"][0]["heading"]
-text = open("CHANGELOG.md").read(); open("CHANGELOG.md", "w").write(text.replace(heading, sys.argv[2], 1))' \
-        "$(cmake -P cmake/version.cmake)" "$1"
-}
-# On a release's own commit, the next release is cut from a development tree after it.
-if [[ $(rule is_release) == TRUE ]]; then
-    top_heading=$(cmake -P cmake/version.cmake | python3 -c 'import json, sys; print(json.load(sys.stdin)["entries"][0]["heading"])')
-    retop "## [Unreleased]"$'\n\n'"$top_heading" && git commit -qam "Open a development version"
-fi
-old=$(rule release) old_date=$(rule date) today=$(date -u +%F) base=$(git rev-parse HEAD)
-count='[1-9][0-9]*' # commits since the release, if it is recorded
-grep -q "\"version\": \"$old\"" packaging/releases/releases.json || count=unknown
-new=$(awk -F. '{ print $1 "." $2 + 1 ".0" }' <<<"$old")
 said() { tr -s ' \n' '  ' <"$1"; } # CMake wraps its messages
+# CHANGELOG.md with NEW in place of its top heading
+retop() {
+    python3 -c 'import sys; text = open("CHANGELOG.md").read(); open("CHANGELOG.md", "w").write(text.replace(sys.argv[1], sys.argv[2], 1))' \
+        "$(rule entries | head -n 1 | cut -d'|' -f3)" "$1"
+}
+# The record, with an entry for VERSION at COMMIT (with its fake source release), as cut writes it
+record() {
+    python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); r["releases"].append({"version": sys.argv[2], "date": "2026-01-01",
+"commit": sys.argv[3], "source_release": [], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0"}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
+        packaging/releases/releases.json "$1" "$2"
+}
+# A release's own commit holds no record of itself: the commit after it, opened, does.
+if [[ $(rule is_release) == TRUE ]]; then
+    record "$(rule release)" "$(git rev-parse HEAD)" && retop "## [Unreleased]"$'\n\n'"$(rule entries | head -n 1 | cut -d'|' -f3)"
+    git commit -qam "Record the release; open a development version"
+fi
+sed -i 's/^## \[Unreleased\]$/&\n\n### Fixed\n- A change./' CHANGELOG.md && git commit -qam "A change"
+old=$(rule release) old_date=$(rule date) today=$(date -u +%F) base=$(git rev-parse HEAD)
+first=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][0]["version"])')
+new=$(awk -F. '{ print $1 "." $2 + 1 ".0" }' <<<"$old")
 
-# Trees that cannot count, or hold changes: each says so, and still configures.
+# tree | what the rule calls it | cut's refusal | verify's
 commit=$(git rev-parse --short=7 HEAD)
 git clone -q --depth 1 "file://$PWD" "$scratch/shallow"
 git archive --prefix=exported/ HEAD | tar -x # inside this work tree, whose history is not its own
 echo >>src/main.cpp
-while read -r tree answer; do
+while IFS='|' read -r tree answer refusal verified; do
     [[ $(cmake -DFIELD=version -P "$tree/cmake/version.cmake") == "$answer" ]] ||
         fail "$tree is $(cmake -DFIELD=version -P "$tree/cmake/version.cmake"), not $answer"
+    python3 "$tree/packaging/release.py" cut "$new" >/dev/null 2>"$scratch/said" && fail "cut in $tree"
+    grep -qF -- "$refusal" "$scratch/said" || { cat "$scratch/said"; fail "cut in $tree refused otherwise"; }
+    [[ -n $verified ]] || continue
+    python3 "$tree/packaging/release.py" verify >/dev/null 2>"$scratch/said" && fail "verify in $tree"
+    grep -qF -- "$verified" "$scratch/said" || { cat "$scratch/said"; fail "verify in $tree refused otherwise"; }
 done <<EOF
-$scratch/shallow $old.unknown.g$commit
-exported $old.unknown
-. $(rule version | sed 's/\.dirty$//').dirty
+$scratch/shallow|$old.unknown.g$commit|this is a shallow clone|this is a shallow clone
+exported|$old.unknown|has no git history of its own|has no git history of its own
+.|$(rule version | sed 's/\.dirty$//').dirty|uncommitted changes|
 EOF
 cmake -S exported -B "$scratch/exported" >"$scratch/said" 2>&1 || true
 grep -qxF -- "-- kun2wyt $old.unknown" "$scratch/said" || { cat "$scratch/said"; fail "an exported tree does not configure"; }
@@ -81,18 +84,16 @@ git checkout -q src/main.cpp && rm -rf exported build
 
 # heading | what the rule calls the tree, or the start of its refusal
 while IFS='|' read -r heading answer; do
-    git reset -q --hard "$base" && git clean -qfdx -e build
-    retop "$(printf "$heading")" && git commit -q --allow-empty -am "$heading"
-    rm -f "$scratch/built"
+    git reset -q --hard "$base"
+    retop "$(printf "$heading")" && git commit -q --allow-empty -am "heading: $heading"
     if [[ $answer == *' '* ]]; then
         rule version >/dev/null 2>"$scratch/rule" && fail "the rule takes '$heading'"
         grep -qF -- "$answer" <(said "$scratch/rule") || { cat "$scratch/rule"; fail "the rule's refusal of '$heading'"; }
         for tool in "cmake -DSOURCE_DIR=$PWD -DVERSION=x -P cmake/dist.cmake" "sh packaging/source-release.sh $new $scratch/s.tgz" \
-            "python3 packaging/release.py record"; do
+            "python3 packaging/release.py cut $new"; do
             $tool >/dev/null 2>"$scratch/said" && fail "$tool takes '$heading'"
             grep -qF -- "$answer" <(said "$scratch/said") || { cat "$scratch/said"; fail "$tool refuses '$heading' otherwise"; }
         done
-        [[ ! -e $scratch/built ]] || fail "record built '$heading'"
         continue
     fi
     [[ $(rule version) =~ ^$answer$ ]] || fail "the rule calls '$heading' $(rule version), not $answer"
@@ -103,84 +104,107 @@ while IFS='|' read -r heading answer; do
     sh packaging/source-release.sh "$version" "$scratch/s.tgz" || fail "no source release of $version"
     [[ $(tar --full-time -tvzf "$scratch/s.tgz" | awk 'NR == 1 { print $4 " " $5 }') == "$(date -u -d "@$(rule epoch)" '+%F %T')" ]] ||
         fail "the source release of '$heading' is not of its time"
-    if [[ $version == "$new" ]]; then
-        FAKE_VERSION=$new.0.gabc1234 python3 packaging/release.py record >/dev/null 2>&1 && fail "record of files named otherwise"
-        [[ -z $(git status --porcelain --untracked-files=all) ]] || fail "a record that failed wrote files"
-        python3 packaging/release.py record >/dev/null || fail "record of '$heading'"
-    else
-        python3 packaging/release.py record >/dev/null 2>&1 && fail "record of development version $version"
-        [[ ! -e $scratch/built ]] || fail "record built the development version $version"
-    fi
 done <<EOF
-## [Unreleased]|$old\.$count\.g[0-9a-f]{7}
+## [Unreleased]|$old\.[1-9][0-9]*\.g[0-9a-f]{7}
 ## [$new] - $old_date|$new
+|$old\.[1-9][0-9]*\.g[0-9a-f]{7}
 ## [$new] - 12-09-2026|heads no entry
 ## [0$new] - $today|heads no entry
 ## [$new]|heads no entry
-## [$new] - 2026-02-30|2026-02-30 is no day of the calendar
-## [$new] - 2000-01-01|is dated after 2000-01-01
 ## [$old] - $today|stands below $old
-## [$new] - $today\n\n## [Unreleased]|'## [Unreleased]' stands below another entry
+## [$new] - $today\n\n## [Unreleased]|'## [Unreleased]' heads no entry here
 EOF
-git reset -q --hard "$base" && git clean -qfdx -e build
 
-# cut's arguments | the start of its refusal; each leaves the tree as it was
-while IFS='|' read -r arguments answer; do
+# what is done first, and committed | cut's arguments | the start of its refusal; each leaves
+# the branch, its index and work tree as they were
+while IFS='|' read -r setup arguments answer; do
+    git checkout -q -f "$main" && git reset -q --hard "$base" && rm -f "$scratch/bin/rpm" && unset FAKE_FAIL FAKE_VERSION
+    git for-each-ref --format='%(refname:short)' refs/heads | grep -vxF "$main" | xargs -r git branch -q -D || true
+    eval "$setup" || fail "the setup $setup"
+    git add -A && git commit -q -m "$setup" >/dev/null || true # a setup may change nothing that git tracks
+    before=$(git rev-parse HEAD) branch=$(git symbolic-ref -q HEAD || true)
     # shellcheck disable=SC2086
-    python3 packaging/release.py cut $arguments >/dev/null 2>"$scratch/said" && fail "cut $arguments"
-    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "cut $arguments refused otherwise"; }
-    [[ -z $(git status --porcelain) ]] || fail "the refused cut $arguments changed the tree"
+    python3 packaging/release.py cut $arguments >/dev/null 2>"$scratch/said" && fail "cut $arguments after: $setup"
+    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "cut $arguments after '$setup' refused otherwise"; }
+    [[ $before == $(git rev-parse HEAD) && $branch == $(git symbolic-ref -q HEAD || true) &&
+        -z $(git status --porcelain --untracked-files=all) ]] || fail "the refused cut $arguments after '$setup' changed the tree"
 done <<EOF
-$old|$old is released already
-0$new|0$new does not follow $old
-$new.0|$new.0 does not follow $old
-$(awk -F. '{ print $1 "." $2 + 2 ".0" }' <<<"$old")|does not follow $old: give the next patch, minor or major release
-$new --date 2999-01-01|--date 2999-01-01 is still to come
-$new --date 2026-1-5|--date 2026-1-5 is no day
-$new --date 2026-02-30|--date 2026-02-30 is no day
-$new --date 12/08/2026|--date 12/08/2026 is no day
-$new --date 2000-01-01|--date 2000-01-01 is before $old_date
+true|$old|$old is recorded already ($main, origin/
+true|0$new|0$new does not follow $old
+true|$new.0|$new.0 does not follow $old
+true|$(awk -F. '{ print $1 "." $2 + 2 ".0" }' <<<"$old")|does not follow $old: give the next patch, minor or major release
+true|$new --date 2999-01-01|--date 2999-01-01 is still to come
+true|$new --date 2026-1-5|--date 2026-1-5 is no day
+true|$new --date 2026-02-30|--date 2026-02-30 is no day
+true|$new --date 12/08/2026|--date 12/08/2026 is no day
+true|$new --date $(date -u +%Y%m%d)|--date $(date -u +%Y%m%d) is no day
+true|$new --date 2000-01-01|--date 2000-01-01 is before $old_date
+git checkout -q --detach|$new|no branch is checked out
+sed -i '/^- A change\.\$/d' CHANGELOG.md|$new|[Unreleased] entry lists nothing
+retop ""|$new|CHANGELOG.md's top entry is '## [$old] - $old_date', a release: put '## [Unreleased]' atop it
+retop "## [$new] - $today"|$new|newest release is $new, but this branch's record's newest is $old
+retop "## [Unreleased]"\$'\n\n- A fix.\n\n'"## [$new] - $today"|$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$new")|newest release is $new, but this branch's record's newest is $old
+python3 -c 'import json; r = json.load(open("packaging/releases/releases.json")); r["releases"].pop(); json.dump(r, open("packaging/releases/releases.json", "w"))'|$new|newest release is $old, but this branch's record's newest is
+git checkout -q -b rel && record $new \$(git rev-parse HEAD) && git commit -qam rel && git checkout -q $main|$new|$new is recorded already (rel)
+sed -i 's/^    version("develop", /&\n        /' packaging/spack/packages/kun2wyt/package.py|$new|package.py: no line in the form the release edits
+sed -i "s/^checksums = \['\(.*\)'\]\$/checksums = [\n    '\1',\n]/" packaging/easybuild/kun2wyt-$old.eb|$new|checksums = ['SHA256'], on one line
+git mv packaging/easybuild/kun2wyt-$old.eb packaging/easybuild/kun2wyt-$old-GCCcore-12.2.0.eb|$new|packaging/easybuild/kun2wyt-$old.eb, the newest release's, is missing
+echo '{' >packaging/releases/releases.json|$new|releases.json is no record of releases (JSONDecodeError
+sed -i 's/\$/\r/' CHANGELOG.md|$new|CHANGELOG.md is not UTF-8 without a byte-order mark, with LF line ends
+sed -i '1s/^/\xef\xbb\xbf/' CHANGELOG.md|$new|CHANGELOG.md is not UTF-8 without a byte-order mark
+sed -i "s/kun2wyt_${old}_amd64/kun2wyt_1.2.9_amd64/" README.md|$new|README.md:
+printf '#!/bin/sh\nexit 1\n' >"$scratch/bin/rpm" && chmod +x "$scratch/bin/rpm"|$new|\`rpm --version\` failed
+export FAKE_FAIL=dist-aarch64|$new|\`cmake --workflow --preset dist-aarch64\` failed
+export FAKE_VERSION=$new.0.gabc1234|$new|lists files of another version than $new
 EOF
-echo >>README.md
-python3 packaging/release.py cut "$new" >/dev/null 2>&1 && fail "cut on a tree with uncommitted changes"
-git checkout -q README.md
-mkdir README.md.new # the last file cut writes cannot be written
-python3 packaging/release.py cut "$new" >/dev/null 2>&1 && fail "cut with README.md.new a folder"
-rmdir README.md.new
-[[ -z $(git status --porcelain --untracked-files=all) ]] || fail "a cut that failed half way left the tree changed"
+git checkout -q -f "$main" && git reset -q --hard "$base" && rm -f "$scratch/bin/rpm" && unset FAKE_FAIL FAKE_VERSION
 
-for step in "${cut_line//$shown/$new}" "${commit_line//$shown/$new}" "$record_line" "${recorded_line//$shown/$new}" \
-    "$open_line" "$opened_line"; do
-    eval "$step" >/dev/null || fail "$step"
-    case $step in
-    "git commit -am 'Release "*)
-        [[ $(rule version) == "$new" ]] || fail "the release commit builds as $(rule version)"
-        grep -q "^\.TH KUN2WYT 1 \"$today\" \"kun2wyt $new\"" docs/kun2wyt.1 || fail "the man page does not name $new"
-        python3 packaging/release.py cut "$new" >/dev/null 2>&1 && fail "a second cut of $new"
-        git commit -q --allow-empty -m later
-        python3 packaging/release.py record >/dev/null 2>&1 && fail "record of a commit after the release's"
-        git reset -q --hard HEAD~1 ;;
-    "git add packaging "*)
-        branch=$(git symbolic-ref --short HEAD)
-        for commit in HEAD HEAD~1; do # the record's, and the release's own, which cannot hold its record
-            git checkout -q "$commit"
-            python3 packaging/release.py record >/dev/null 2>"$scratch/said" && fail "a second record of $new at $commit"
-            grep -q "is recorded already" "$scratch/said" || { cat "$scratch/said"; fail "record at $commit refused otherwise"; }
-        done
-        git checkout -q "$branch"
-        grep -qF "version(\"$new\", sha256=\"$(sha256sum build/dist/kun2wyt-"$new".tar.gz | cut -d' ' -f1)\")" \
-            packaging/spack/packages/kun2wyt/package.py || fail "the Spack recipe lacks $new" ;;
-    "git commit -am 'Open "*)
-        python3 packaging/release.py open >/dev/null 2>"$scratch/said" && fail "a second open"
-        grep -q "is open already" "$scratch/said" || { cat "$scratch/said"; fail "a second open refused otherwise"; }
-        next=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$new")
-        [[ $(grep -cE "^(python3 packaging/release.py cut |git commit -am 'Release |.*'Record release )$next\b" docs/releasing.md) == 3 ]] ||
-            fail "the release steps do not cut $next" ;;
-    esac
-    [[ $step != git* ]] || python3 tests/packaging_test.py "$(rule release)" >"$scratch/agreement.log" 2>&1 ||
-        { cat "$scratch/agreement.log"; fail "the texts disagree after: $step"; }
+# what is done to the record | verify's arguments | the start of its refusal
+side=$(git commit-tree "HEAD^{tree}" -m "a commit of no branch")
+while IFS='|' read -r edit arguments answer; do
+    python3 -c "import json; r = json.load(open('packaging/releases/releases.json')); $edit; open('$scratch/record.json', 'w').write(json.dumps(r))"
+    # shellcheck disable=SC2086
+    python3 packaging/release.py verify --record "$scratch/record.json" $arguments >/dev/null 2>"$scratch/said" && fail "verify after $edit"
+    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "verify after '$edit' refused otherwise"; }
+done <<EOF
+r["releases"] = []||records no release
+del r["releases"][-1]||does not record $old, dated in CHANGELOG.md
+r["releases"].append(r["releases"][-1])||records $old more than once
+del r["releases"][-1]["source_release"]||is no record of releases (KeyError
+r = 0||is no record of releases (TypeError
+r["releases"][-1]["commit"] = "$side"||release $old: its commit ${side:0:7} is not in the history of HEAD
+pass|--keep README.md|--keep README.md: a file, not a folder
+r["releases"][0]["files"]["kun2wyt-$first.tar.gz"] = "0" * 64|$first|  $first: kun2wyt-$first.tar.gz
+EOF
+
+while read -r step; do
+    step=${step//VERSION/$new}
+    eval "$step" >"$scratch/said" 2>&1 || { cat "$scratch/said"; fail "$step"; }
+    [[ $step != *--dry-run* || ($(git rev-parse HEAD) == "$base" && -z $(git status --porcelain --untracked-files=all)) ]] ||
+        fail "$step changed the tree"
+done <<<"$steps"
+[[ $(git log -2 --format=%s | tr '\n' '|') == "Record release $new; open the next development version|Release $new|" ]] ||
+    fail "the release's commits are $(git log -2 --format=%s)"
+[[ $(git -C "$scratch/origin.git" rev-parse "$main") == $(git rev-parse HEAD) ]] || fail "the steps did not push both commits"
+git ls-files --error-unmatch "packaging/easybuild/kun2wyt-$new.eb" >/dev/null || fail "the new easyconfig is in no commit"
+grep -qF "version(\"$new\", sha256=\"$(sha256sum build/dist/kun2wyt-"$new".tar.gz | cut -d' ' -f1)\")" \
+    packaging/spack/packages/kun2wyt/package.py || fail "the Spack recipe lacks $new"
+[[ $(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["commit"])') == $(git rev-parse HEAD~1) ]] ||
+    fail "the record does not name the release commit"
+for commit in HEAD HEAD~1; do
+    git checkout -q "$commit" # the record's commit is a development version; the release's alone is $new
+    [[ $commit == HEAD~1 ]] && expected=$new || expected=$new.1.g$(git rev-parse --short=7 HEAD)
+    [[ $(rule version) == "$expected" ]] || fail "$commit builds as $(rule version), not $expected"
+    grep -q "^\.TH KUN2WYT 1 \"$today\" \"kun2wyt $new\"" docs/kun2wyt.1 || fail "the man page at $commit does not name $new"
+    python3 tests/packaging_test.py "$new" >"$scratch/agreement.log" 2>&1 || { cat "$scratch/agreement.log"; fail "the texts disagree at $commit"; }
 done
-[[ $(rule version) == "$new.2.g$(git rev-parse --short=7 HEAD)" ]] || fail "the opened tree is $(rule version)"
-[[ -z $(git status --porcelain) ]] || fail "README's steps leave changes uncommitted"
-((failed == 0)) && echo "release: each heading called the same everywhere; cut $new, recorded and opened as README says"
+git checkout -q "$main"
+python3 packaging/release.py cut "$new" >/dev/null 2>"$scratch/said" && fail "a second cut of $new"
+grep -qF "$new is recorded already" "$scratch/said" || { cat "$scratch/said"; fail "a second cut of $new refused otherwise"; }
+[[ -z $(git status --porcelain) ]] || fail "the release steps leave changes uncommitted"
+# a branch from the release's own commit, whose record cannot hold it, makes no release after it
+git checkout -q -b hotfix HEAD~1 && retop "## [Unreleased]"$'\n\n- A fix.\n\n'"## [$new] - $today" && git commit -qam "A fix"
+python3 packaging/release.py cut "$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$new")" >/dev/null 2>"$scratch/said" && fail "a cut on a branch from $new's commit"
+grep -qF "newest release is $new, but this branch's record's newest is $old" "$scratch/said" || { cat "$scratch/said"; fail "the hotfix cut refused otherwise"; }
+((failed == 0)) && echo "release: each heading called the same everywhere; every refusal changes nothing; $new made as docs/releasing.md says"
 exit "$failed"
