@@ -140,7 +140,7 @@ true|$new --date 12/08/2026|--date 12/08/2026 is no day
 true|$new --date $(date -u +%Y%m%d)|--date $(date -u +%Y%m%d) is no day
 true|$new --date 2000-01-01|--date 2000-01-01 is before $old_date
 git checkout -q --detach|$new|no branch is checked out
-sed -i '/^- A change\.\$/d' CHANGELOG.md|$new|[Unreleased] entry lists nothing
+sed -i '/^## \[Unreleased\]\$/,/^## \[[0-9]/{/^## /!d}' CHANGELOG.md|$new|[Unreleased] entry lists nothing
 retop ""|$new|CHANGELOG.md's top entry is '## [$old] - $old_date', a release: put '## [Unreleased]' atop it
 retop "## [$new] - $today"|$new|newest release is $new, but this branch's record's newest is $old
 retop "## [Unreleased]"\$'\n\n- A fix.\n\n'"## [$new] - $today"|$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$new")|newest release is $new, but this branch's record's newest is $old
