@@ -361,9 +361,7 @@ def bill(package, version, locator, program=None, path=None, link=None, librarie
              "relatedSpdxElement": "SPDXRef-Package-kun2wyt"},
             *({"spdxElementId": "SPDXRef-Package-kun2wyt", "relationshipType": link,
                "relatedSpdxElement": p["SPDXID"]} for p in libraries)]
-    with open(f"{package}.spdx.json", "w", encoding="utf-8") as f:
-        json.dump(doc, f, indent=2, ensure_ascii=False)
-        f.write("\n")
+    Path(f"{package}.spdx.json").write_text(json.dumps(doc, indent=2, ensure_ascii=False) + "\n", encoding="utf-8")
 
 
 def packed_program(package):

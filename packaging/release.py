@@ -34,6 +34,8 @@ EDITED = ["README.md", *sorted(f"docs/{p.name}" for p in (ROOT / "docs").glob("*
 NAMED = re.compile(r"(kun2wyt[-_/])(\d+\.\d+\.\d+)(?!\.?\d|\.unknown)")
 # Code lines of EDITED name a release's files (moved with it) or recipes (RECIPE_LINE, moved after it).
 RECIPE_LINE = re.compile(r"packaging/easybuild/|^module load kun2wyt/|build/releases/")
+# Each architecture's dist preset: dist for this machine's, dist-ARCH for the others.
+PRESETS = ["dist" if arch == platform.machine() else f"dist-{arch}" for arch in generate.META["architectures"]]
 
 
 def run(*command, cwd=ROOT, shown=False):
@@ -45,10 +47,6 @@ def run(*command, cwd=ROOT, shown=False):
     if done.returncode:
         sys.exit(f"`{' '.join(map(str, command))}` failed (status {done.returncode}) {done.stderr or ''}".strip())
     return (done.stdout or "").rstrip()
-
-
-def git(*args, cwd=ROOT):
-    return run("git", *args, cwd=cwd)
 
 
 def rule(field, root=ROOT):
@@ -84,13 +82,13 @@ def own_history():
     top = subprocess.run(["git", "rev-parse", "--show-toplevel"], cwd=ROOT, capture_output=True, text=True)
     if top.returncode or Path(top.stdout.strip()).resolve() != ROOT:
         sys.exit(f"{ROOT} has no git history of its own (an exported tree?): work in a clone of the repository")
-    if git("rev-parse", "--is-shallow-repository") == "true":
+    if run("git", "rev-parse", "--is-shallow-repository") == "true":
         sys.exit("this is a shallow clone, without the history the releases are counted in: git fetch --unshallow first")
 
 
 def recorded_in(version):
     """The branches and tags whose record holds VERSION."""
-    refs = git("for-each-ref", "--format=%(refname)", "refs/heads", "refs/remotes", "refs/tags").split()
+    refs = run("git", "for-each-ref", "--format=%(refname)", "refs/heads", "refs/remotes", "refs/tags").split()
     found = subprocess.run(["git", "grep", "-lF", f'"version": "{version}",', *refs, "--", str(RECORD.relative_to(ROOT))],
                            cwd=ROOT, capture_output=True, text=True).stdout
     return [line.split(":")[0].split("/", 2)[2] for line in found.splitlines()]
@@ -118,20 +116,10 @@ def moved(text, old, new, recipes):
                      if code and bool(RECIPE_LINE.search(line)) == recipes else line for line, code in code_lines(text))
 
 
-def tools():
-    """The tools whose versions decide the files' bytes (python3's zipfile: the wheels'), as each names itself."""
-    found = {name: [name, "--version"] for name in ["g++"] + [
-        f"{arch}-linux-gnu-g++" for arch in generate.META["architectures"] if arch != platform.machine()]}
-    found |= {f"musl-dev:{deb}": ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb}"]
-              for deb in generate.META["architectures"].values()}
-    found |= {name: [name, "--version"] for name in ["cmake", "dpkg", "rpm", "tar", "gzip", "python3"]}
-    return {name: run(*command).split("\n")[0] for name, command in found.items()}
-
-
 def checked(version, date):
     """The branch, and both commits' texts but for the sha256 the builds give: all checked first."""
     own_history()
-    status = git("status", "--porcelain", "--branch", "--untracked-files=no").split("\n")  # '## BRANCH...', changes
+    status = run("git", "status", "--porcelain", "--branch", "--untracked-files=no").split("\n")  # '## BRANCH...', changes
     if "(no branch)" in status[0] or status[1:]:
         sys.exit("no branch is checked out (a detached HEAD), or there are uncommitted changes to tracked files:\n"
                  + "\n".join(status) + "\ncheck out the branch to release from; commit or stash the changes")
@@ -192,20 +180,22 @@ def checked(version, date):
     second[new_easyconfig] = replaced(easyconfig, r"^checksums = \['[0-9a-f]{64}'\]$", "checksums = ['@SHA256@']",
                                       "checksums = ['SHA256'], on one line", second[new_easyconfig])
     second |= {path: moved(first[path], old, version, True) for path in EDITED}
-    return status[0][3:].split("...")[0], first, second, tools()
-
-
-def presets():
-    """Each architecture's dist preset: dist for this machine's, dist-ARCH for the others."""
-    return [("dist" if arch == platform.machine() else f"dist-{arch}") for arch in generate.META["architectures"]]
+    # The tools whose versions decide the files' bytes (python3's zipfile: the wheels'), as each names itself.
+    tools = {name: [name, "--version"] for name in ["g++"] + [
+        f"{arch}-linux-gnu-g++" for arch in generate.META["architectures"] if arch != platform.machine()]}
+    tools |= {f"musl-dev:{deb}": ["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{deb}"]
+              for deb in generate.META["architectures"].values()}
+    tools |= {name: [name, "--version"] for name in ["cmake", "dpkg", "rpm", "tar", "gzip", "python3"]}
+    named = {name: run(*command).split("\n")[0] for name, command in tools.items()}
+    return status[0][3:].split("...")[0], first, second, named
 
 
 def commit(texts, message):
     for path, text in texts.items():
         (ROOT / path).write_text(text)
-    git("add", "--", *texts)
-    git("commit", "-q", "-m", message)
-    return git("rev-parse", "HEAD")
+    run("git", "add", "--", *texts)
+    run("git", "commit", "-q", "-m", message)
+    return run("git", "rev-parse", "HEAD")
 
 
 def cut(version, date, dry_run):
@@ -215,15 +205,13 @@ def cut(version, date, dry_run):
             before = (ROOT / path).read_text().splitlines(True) if (ROOT / path).exists() else []
             sys.stdout.writelines(difflib.unified_diff(before, text.splitlines(True), f"a/{path}", f"b/{path}"))
         return print(f"--dry-run: all checked, nothing written. cut would commit {', '.join(first)} as 'Release "
-                     f"{version}', build {' and '.join(presets())} from it, then the rest (@SHA256@ its source release's)")
-    start = git("rev-parse", "HEAD")
+                     f"{version}', build {' and '.join(PRESETS)} from it, then the rest (@SHA256@ its source release's)")
+    start = run("git", "rev-parse", "HEAD")
     try:
         release = commit(first, f"Release {version}")
         print(f"kun2wyt {version}: all checked; {release[:7]} 'Release {version}' made. Building it:")
-        if rule("version") != version:
-            sys.exit(f"the release commit builds as {rule('version')}, not {version}")
         shutil.rmtree(ROOT / "build/dist", ignore_errors=True)
-        for preset in presets():
+        for preset in PRESETS:
             print(f"---- cmake --workflow --preset {preset} (minutes)")
             run("cmake", "--workflow", "--preset", preset, shown=True)
         files = dict(reversed(line.split("  ", 1)) for line in (ROOT / "build/dist/SHA256SUMS").read_text().splitlines())
@@ -238,7 +226,7 @@ def cut(version, date, dry_run):
                         f"Record release {version}; open the next development version")
     except BaseException as error:  # a refusal, a failure, a Ctrl-C
         signal.signal(signal.SIGINT, signal.SIG_IGN)  # the restore is not to be stopped half way
-        git("reset", "-q", "--hard", start)
+        run("git", "reset", "-q", "--hard", start)
         (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").unlink(missing_ok=True)
         sys.exit(f"{error.code if isinstance(error, SystemExit) else repr(error)}\ncut {version} changed nothing: "
                  f"{branch} is at {start[:7]} again, its index and work tree as they were. Mend that, and cut again.")
@@ -270,13 +258,13 @@ def verify(record, wanted, packages, keep):
     with tempfile.TemporaryDirectory() as scratch:
         for release in chosen:
             version, files, tree = release["version"], release["files"], Path(scratch) / release["version"]
-            git("clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree))
-            git("checkout", "--quiet", "--detach", release["commit"], cwd=tree)
+            run("git", "clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree))
+            run("git", "checkout", "--quiet", "--detach", release["commit"], cwd=tree)
             source = f"kun2wyt-{version}.tar.gz"
             made = {source: Path(scratch) / f"{version}-{source}"}
             run(*[word.format(out=made[source], releases=RECORD.parent, version=version) for word in release["source_release"]],
                 cwd=tree)
-            for preset in presets() if packages else []:
+            for preset in PRESETS if packages else []:
                 run("cmake", "--workflow", "--preset", preset, cwd=tree)
                 made |= {name: tree / "build/dist" / name for name in files if name != source}
             for name, path in sorted(made.items()):
