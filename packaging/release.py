@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-"""kun2wyt's releases, each recorded once in packaging/releases/releases.json: version, date,
-commit, the sha256 of each file and the tools that built them. docs/releasing.md says more.
+"""kun2wyt's releases, each recorded once in packaging/releases/releases.json (docs/releasing.md).
 
   release.py cut VERSION [--date YYYY-MM-DD] [--dry-run]
       commits "Release VERSION", builds every architecture from it, and commits its record,
@@ -49,14 +48,10 @@ def run(*command, cwd=ROOT, shown=False):
     return (done.stdout or "").rstrip()
 
 
-def rule(field, root=ROOT):
-    """cmake/version.cmake's FIELD for ROOT; its refusal (CHANGELOG.md's heading, named) ends this program."""
-    return run("cmake", f"-DFIELD={field}", "-P", f"{root}/cmake/version.cmake")
-
-
 def entries():
-    """CHANGELOG.md's headings as the rule reads them, newest first: (version, date, heading), or None."""
-    return [tuple(part or None for part in line.split("|", 2)) for line in rule("entries").split("\n")]
+    """CHANGELOG.md's headings, newest first, (version or None, date or None, heading), as the rule reads them."""
+    answer = run("cmake", "-DFIELD=entries", "-P", "cmake/version.cmake")
+    return [tuple(part or None for part in line.split("|", 2)) for line in answer.split("\n")]
 
 
 def load(record):
@@ -179,7 +174,9 @@ def checked(version, date):
               new_easyconfig: replaced(easyconfig, r"^version = '.*'$", f"version = '{version}'", "version = 'VERSION'")}
     second[new_easyconfig] = replaced(easyconfig, r"^checksums = \['[0-9a-f]{64}'\]$", "checksums = ['@SHA256@']",
                                       "checksums = ['SHA256'], on one line", second[new_easyconfig])
-    second |= {path: moved(first[path], old, version, True) for path in EDITED}
+    # Each commit holds only the files it changes.
+    second |= {path: text for path in EDITED if (text := moved(first[path], old, version, True)) != first[path]}
+    first = {path: text for path, text in first.items() if text != (ROOT / path).read_text()}
     # The tools whose versions decide the files' bytes (python3's zipfile: the wheels'), as each names itself.
     tools = {name: [name, "--version"] for name in ["g++"] + [
         f"{arch}-linux-gnu-g++" for arch in generate.META["architectures"] if arch != platform.machine()]}
@@ -201,9 +198,10 @@ def commit(texts, message):
 def cut(version, date, dry_run):
     branch, first, second, named = checked(version, date)
     if dry_run:
-        for path, text in (first | second).items():
-            before = (ROOT / path).read_text().splitlines(True) if (ROOT / path).exists() else []
-            sys.stdout.writelines(difflib.unified_diff(before, text.splitlines(True), f"a/{path}", f"b/{path}"))
+        for texts, base in [(first, {}), (second, first)]:
+            for path, text in texts.items():
+                before = base.get(path) or ((ROOT / path).read_text() if (ROOT / path).exists() else "")
+                sys.stdout.writelines(difflib.unified_diff(before.splitlines(True), text.splitlines(True), path, path))
         return print(f"--dry-run: all checked, nothing written. cut would commit {', '.join(first)} as 'Release "
                      f"{version}', build {' and '.join(PRESETS)} from it, then the rest (@SHA256@ its source release's)")
     start = run("git", "rev-parse", "HEAD")
@@ -251,12 +249,11 @@ def verify(record, wanted, packages, keep):
             sys.exit(f"release {release['version']}: its commit {release['commit'][:7]} is not in the history of HEAD: "
                      "this clone lacks it (git fetch), or the branch was rebased after the release. Take the branch "
                      "as it was pushed: a release is never rebased")
-    chosen = [r for r in recorded if not wanted or r["version"] in wanted]
     if keep and Path(keep).exists() and not Path(keep).is_dir():
         sys.exit(f"--keep {keep}: a file, not a folder: give a folder to leave the source releases in")
     differ = []
     with tempfile.TemporaryDirectory() as scratch:
-        for release in chosen:
+        for release in [r for r in recorded if not wanted or r["version"] in wanted]:
             version, files, tree = release["version"], release["files"], Path(scratch) / release["version"]
             run("git", "clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(tree))
             run("git", "checkout", "--quiet", "--detach", release["commit"], cwd=tree)
@@ -292,11 +289,9 @@ def main():
     cutting.add_argument("--dry-run", action="store_true", help="check everything and say what it would write")
     args = parser.parse_args()
     sys.stdout.reconfigure(line_buffering=True)  # in order with the builds' own output
-    try:
-        cut(args.version, args.date, args.dry_run) if args.command == "cut" else \
-            verify(args.record, args.versions, args.packages, args.keep)
-    except KeyboardInterrupt:
-        sys.exit("stopped")
+    signal.signal(signal.SIGINT, lambda *_: sys.exit("stopped"))  # said, and for cut undone, as any failure
+    cut(args.version, args.date, args.dry_run) if args.command == "cut" else \
+        verify(args.record, args.versions, args.packages, args.keep)
 
 
 if __name__ == "__main__":
