@@ -48,9 +48,9 @@ def run(*command, cwd=ROOT, shown=False):
     return (done.stdout or "").rstrip()
 
 
-def entries():
-    """CHANGELOG.md's headings, newest first, (version or None, date or None, heading), as the rule reads them."""
-    answer = run("cmake", "-DFIELD=entries", "-P", "cmake/version.cmake")
+def entries(root=ROOT):
+    """ROOT's CHANGELOG.md's headings, newest first, (version or None, date or None, heading), as its rule reads them."""
+    answer = run("cmake", "-DFIELD=entries", "-P", f"{root}/cmake/version.cmake")
     return [tuple(part or None for part in line.split("|", 2)) for line in answer.split("\n")]
 
 

@@ -58,7 +58,7 @@ class Changelogs(unittest.TestCase):
                 Path(tree, "cmake").mkdir()
                 shutil.copy(ROOT / "cmake/version.cmake", Path(tree, "cmake"))
                 Path(tree, "CHANGELOG.md").write_text(markdown)
-                headings = release.rule("entries", tree).split("\n")
+                headings = ["|".join(part or "" for part in entry) for entry in release.entries(tree)]
                 self.assertEqual(generate.changelogs(markdown, headings, M, version, day), (debian, rpm))
 
 
