@@ -5,10 +5,7 @@
 # source release, and has packaging/generate.py write their texts, bills of materials and
 # SHA256SUMS into OUT. Nothing of the machine that built them is in them, so the same commit
 # gives the same bytes, and a release the same bytes from its release commit and any after it
-# that leaves its files alone.
-#
-# cmake -DCPACK=cpack -DSOURCE_DIR=... -DBINARY_DIR=... -DOUT=... -DVERSION=... -DARCH=x86_64
-#       -DCOMPILER=cc -DPYTHON=python3 "-DCOMPONENTS=program;manuals;..." -P dist.cmake
+# that leaves its files alone (cmake/packaging.cmake's dist target runs it).
 cmake_minimum_required(VERSION 3.20)
 # Every file from one and the same tree: the one that was configured and built, as it is now (a
 # change since makes it another version, which the configure, refusing changes, names).

@@ -53,16 +53,32 @@ def sha256(path):
 
 # ---- changelogs and copyright -------------------------------------------------------------
 
-def changelog(text, headings):
-    """CHANGELOG.md's entries, newest first: (version, date, ["Section: item", ...]), from its
-    TEXT and HEADINGS, the rule's VERSION|DATE|HEADING of each; [Unreleased] is (None, None, items)."""
+def wrap(text, width, first, rest):
+    """TEXT's words in lines of at most WIDTH columns, the first after FIRST, the others after
+    REST."""
+    words = text.split()
+    lines = [first + words[0]]
+    for word in words[1:]:
+        if len(lines[-1] + " " + word) > width:
+            lines.append(rest + word)
+        else:
+            lines[-1] += " " + word
+    return "".join(line + "\n" for line in lines)
+
+
+def changelogs(text, headings, maintainer, version, date):
+    """The changelog in Debian's format and in RPM's, from CHANGELOG.md's TEXT and HEADINGS (the
+    rule's VERSION|DATE|HEADING of each), for VERSION: a development version that CHANGELOG.md
+    does not date gets an entry of its own on DATE, with what [Unreleased] lists."""
     heads = {}
     for entry in headings:
-        version, date, heading = entry.split("|", 2)
+        name, day, heading = entry.split("|", 2)
         try:
-            heads[heading] = (version or None, datetime.date.fromisoformat(date) if date else None)
+            heads[heading] = (name or None, datetime.date.fromisoformat(day) if day else None)
         except ValueError:
-            sys.exit(f"CHANGELOG.md: '{heading}': {date} is no day of the calendar")
+            sys.exit(f"CHANGELOG.md: '{heading}': {day} is no day of the calendar")
+    # CHANGELOG.md's entries, newest first: (version, date, ["Section: item", ...]), [Unreleased]'s
+    # as (None, None, items).
     entries, section, item = [], "", None
     for line in text.splitlines() + [""]:
         more = re.fullmatch(r"  +(.+)", line)
@@ -78,27 +94,6 @@ def changelog(text, headings):
             section = line[4:]
         elif line.startswith("- ") and entries:
             item = line[2:]
-    return entries
-
-
-def wrap(text, width, first, rest):
-    """TEXT's words in lines of at most WIDTH columns, the first after FIRST, the others after
-    REST."""
-    words = text.split()
-    lines = [first + words[0]]
-    for word in words[1:]:
-        if len(lines[-1] + " " + word) > width:
-            lines.append(rest + word)
-        else:
-            lines[-1] += " " + word
-    return "".join(line + "\n" for line in lines)
-
-
-def changelogs(text, headings, maintainer, version, date):
-    """The changelog in Debian's format and in RPM's, from CHANGELOG.md's TEXT and HEADINGS, for
-    VERSION: a development version that CHANGELOG.md does not date gets an entry of its own on
-    DATE, with what [Unreleased] lists."""
-    entries = changelog(text, headings)
     releases = [entry for entry in entries if entry[0]]
     if version not in [entry[0] for entry in releases]:
         unreleased = [items for name, _, items in entries if name is None]
@@ -250,19 +245,6 @@ def wheel_name(python_version, arch):
     return f"{wheel_stem(python_version)}-py3-none-{platforms}.whl"
 
 
-def wheel_metadata(python_version):
-    """METADATA, core metadata 2.1, with README as the long description. The licence file lies
-    beside it in .dist-info, unnamed: License-File came with 2.4."""
-    homepage = META["homepage"]
-    fields = [("Metadata-Version", "2.1"), ("Name", META["name"]), ("Version", python_version),
-              ("Summary", META["summary"]), ("Home-page", homepage), ("Author", META["authors"]),
-              ("Maintainer-email", META["maintainer"]), ("License", META["licence"]),
-              *[("Classifier", c) for c in META["classifiers"]],
-              ("Project-URL", f"Homepage, {homepage}"), ("Project-URL", f"Issues, {homepage}/issues"),
-              ("Description-Content-Type", "text/markdown")]
-    return "".join(f"{key}: {value}\n" for key, value in fields) + "\n" + (ROOT / "README.md").read_text()
-
-
 def wheel(tree, top, python_version, work):
     _, _, _, arch = top.split("-", 3)  # kun2wyt-VERSION-linux-ARCH
     root = Path(tree) / top
@@ -276,8 +258,18 @@ def wheel(tree, top, python_version, work):
         if not found:
             sys.exit(f"the archive has no {pattern} for the wheel")
         members += [(f"{data}/data/{p.relative_to(root)}", p.read_bytes(), 0o644) for p in found]
+    # METADATA, core metadata 2.1, with README as the long description. The licence file lies
+    # beside it in .dist-info, unnamed: License-File came with 2.4.
+    homepage = META["homepage"]
+    fields = [("Metadata-Version", "2.1"), ("Name", META["name"]), ("Version", python_version),
+              ("Summary", META["summary"]), ("Home-page", homepage), ("Author", META["authors"]),
+              ("Maintainer-email", META["maintainer"]), ("License", META["licence"]),
+              *[("Classifier", c) for c in META["classifiers"]],
+              ("Project-URL", f"Homepage, {homepage}"), ("Project-URL", f"Issues, {homepage}/issues"),
+              ("Description-Content-Type", "text/markdown")]
+    metadata = "".join(f"{key}: {value}\n" for key, value in fields) + "\n" + (ROOT / "README.md").read_text()
     tags = "".join(f"Tag: py3-none-{platform}_{arch}\n" for platform in WHEEL_PLATFORMS[arch])
-    members += [(f"{info}/METADATA", wheel_metadata(python_version).encode(), 0o644),
+    members += [(f"{info}/METADATA", metadata.encode(), 0o644),
                 (f"{info}/WHEEL", f"Wheel-Version: 1.0\nGenerator: kun2wyt packaging/generate.py\n"
                                   f"Root-Is-Purelib: false\n{tags}".encode(), 0o644),
                 (f"{info}/LICENSE", (ROOT / META["licence_file"]).read_bytes(), 0o644)]
