@@ -1,11 +1,10 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# The coverage report of src/ (the coverage preset): coverage_report fails below 100 % of the
-# lines and branches that can be reached (not those the compiler adds for exceptions or proves
-# unreachable; any other says so in src/), then clears the counts. The coverage test preset
-# leaves out the cases run as an ordinary user, who cannot write root's count files (its
-# run-time would say so on standard error); they meet no line that others do not.
+# coverage_report (the coverage preset) fails below 100 % of the lines and branches of src/ that
+# can be reached (not those the compiler adds for exceptions or proves unreachable; any other is
+# marked in src/). The preset's tests leave out the runs as an ordinary user, who cannot write
+# root's count files; they meet no line that others do not.
 find_program(GCOVR gcovr REQUIRED)
 # Every build starts the counts afresh: counts left by an earlier build of other code would
 # make the run-time complain on standard error, and stand for runs of code that is gone.

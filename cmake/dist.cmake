@@ -1,11 +1,9 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# Makes the .deb, the .rpm, the portable archive and the wheel for one architecture, and the
-# source release, and has packaging/generate.py write their texts, bills of materials and
-# SHA256SUMS into OUT. Nothing of the machine that built them is in them, so the same commit
-# gives the same bytes, and a release the same bytes from its release commit and any after it
-# that leaves its files alone (cmake/packaging.cmake's dist target runs it).
+# The dist target's script (cmake/packaging.cmake): one architecture's .deb, .rpm, portable
+# archive and wheel, the source release, and by packaging/generate.py their bills and SHA256SUMS,
+# into OUT. Nothing of the building machine gets in: the same commit gives the same bytes.
 cmake_minimum_required(VERSION 3.20)
 # Every file from one and the same tree: the one that was configured and built, as it is now (a
 # change since makes it another version, which the configure, refusing changes, names).

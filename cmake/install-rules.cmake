@@ -1,12 +1,11 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# What is installed, in components that the packages pick from (packaging/metadata.json): program
-# (also from the portable build tree, cmake/portable.cmake); manuals (the man page, bash and fish
-# completion); zsh_completion (in site-functions) or zsh_debian (Debian's vendor-completions);
-# docs and license (README, CHANGELOG, the batch guide and the licence, as the archive and a plain install carry
-# them); debian_docs and rpm_license (where those distributions keep them); examples; modulefile;
-# uninstall (the script, and the list of what a plain install put where).
+# What is installed, in components that the packages pick (packaging/metadata.json): program
+# (also from the portable build, cmake/portable.cmake); manuals (man page, bash and fish
+# completion); zsh_completion (site-functions) or zsh_debian (vendor-completions); docs and
+# license (README, CHANGELOG, the batch guide, the licence); debian_docs and rpm_license (where
+# those keep them); examples; modulefile; uninstall (its script, and a plain install's list).
 include(GNUInstallDirs)
 
 set(doc_dir "${CMAKE_INSTALL_DATAROOTDIR}/doc/kun2wyt")

@@ -1,10 +1,8 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# The packages: a .deb and an .rpm of the system build, made by CPack, and the portable archive
-# of the static one. `cmake --build PRESET --target dist` makes all three, the source release
-# and their checksums (cmake/dist.cmake). What goes into each is packaging/metadata.json's; the
-# folders are cmake/install-rules.cmake's, included first.
+# The packages, by CPack from cmake/install-rules.cmake's components as packaging/metadata.json
+# picks them; `cmake --build PRESET --target dist` makes them all (cmake/dist.cmake).
 
 set(CPACK_PACKAGE_VERSION "${KUN2WYT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "${KUN2WYT_AUTHORS}")

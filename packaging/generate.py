@@ -51,8 +51,6 @@ def sha256(path):
     return hashlib.sha256(Path(path).read_bytes()).hexdigest()
 
 
-# ---- changelogs and copyright -------------------------------------------------------------
-
 def wrap(text, width, first, rest):
     """TEXT's words in lines of at most WIDTH columns, the first after FIRST, the others after
     REST."""
@@ -139,8 +137,6 @@ def docs(out, version, *headings):
         f"License: {META['licence']}\n{licence}")
 
 
-# ---- what the portable archive's static program holds ---------------------------------------
-
 def debian_origin(path):
     """The Debian package that installed PATH, and the source package that holds its code: the
     package's Built-Using where it has one (a cross toolchain's package is built from another's
@@ -215,8 +211,6 @@ def archive(tree, top, compiler):
     (Path(tree) / "archive.list").write_text("".join(f"{top}/{f}\n" for f in files))
 
 
-# ---- the wheel, for pip and pipx --------------------------------------------------------------
-
 # The platforms each architecture's wheel claims. Its program is the archive's, static on musl:
 # it needs no C library of the system's, so it claims every glibc Linux that pip knows
 # (manylinux2014, from pip 19.3 on) and every musl one (musllinux_1_1, the first such tag). On
@@ -288,8 +282,6 @@ def wheel(tree, top, python_version, work):
             member.external_attr = (stat.S_IFREG | mode) << 16
             whl.writestr(member, content)
 
-
-# ---- bills of materials and checksums ---------------------------------------------------------
 
 def purl(locator):
     return [{"referenceCategory": "PACKAGE-MANAGER", "referenceType": "purl", "referenceLocator": locator}]

@@ -2,16 +2,12 @@
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
 #
-# The source release, kun2wyt-VERSION.tar.gz, of the tree checked out here, on its own:
+# The source release, kun2wyt-VERSION.tar.gz, of the tree checked out here, which
+# cmake/version.cmake must call VERSION: `git archive` of its commit (or of the uncommitted
+# changes that dist was allowed to package), less what .gitattributes marks export-ignore (the
+# recipes and the record, which hold its checksum), packed in name order with fixed owners,
+# modes and times. A development version names itself in the file VERSION, having no git.
 #   packaging/source-release.sh VERSION FILE
-# VERSION must be what cmake/version.cmake calls this tree. It holds the committed source as
-# `git archive` gives it (with the uncommitted changes of a tree that dist was allowed to
-# package, so that it holds what the packages hold), without what .gitattributes marks
-# export-ignore (the recipes and the release record, which hold its checksum). GNU tar packs it
-# in name order with fixed owners and modes, every time the rule's: a release's date, so that a
-# commit that changes only what it leaves out leaves it as it was, or a development version's
-# commit time. A development version carries its version in the file VERSION, since it has no
-# git to tell it.
 set -eu
 [ $# = 2 ] || { echo "usage: $0 VERSION FILE" >&2; exit 2; }
 version=$1 out=$(realpath "$2")
