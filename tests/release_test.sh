@@ -34,6 +34,7 @@ git clone -q --bare "$top" "$scratch/origin.git"
 git clone -q "$scratch/origin.git" "$scratch/tree"
 cd "$scratch/tree"
 git config user.name test && git config user.email test@localhost
+git symbolic-ref -q HEAD >/dev/null || git checkout -q -B main # a clone of a detached checkout has no branch
 main=$(git symbolic-ref --short HEAD)
 rule() { cmake -DFIELD="$1" -P cmake/version.cmake; }
 said() { tr -s ' \n' '  ' <"$1"; } # CMake wraps its messages
