@@ -73,7 +73,6 @@ def load(record):
 
 
 def own_history():
-    """Refuses a tree that is not the top of a work tree of its own, or a shallow clone."""
     top = subprocess.run(["git", "rev-parse", "--show-toplevel"], cwd=ROOT, capture_output=True, text=True)
     if top.returncode or Path(top.stdout.strip()).resolve() != ROOT:
         sys.exit(f"{ROOT} has no git history of its own (an exported tree?): work in a clone of the repository")
@@ -120,9 +119,11 @@ def checked(version, date):
                  + "\n".join(status) + "\ncheck out the branch to release from; commit or stash the changes")
     for path in ["CHANGELOG.md", "docs/kun2wyt.1", SPACK, *EDITED]:
         raw = (ROOT / path).read_bytes()
-        if raw.startswith(b"\xef\xbb\xbf") or b"\r" in raw or "\ufffd" in raw.decode(errors="replace"):
-            sys.exit(f"{path} is not UTF-8 without a byte-order mark, with LF line ends, which the release keeps: "
-                     "save it so, commit, and cut then")
+        found = ("a byte-order mark" if raw.startswith(b"\xef\xbb\xbf") else "CR line ends" if b"\r" in raw
+                 else "bytes that are not UTF-8" if "\ufffd" in raw.decode(errors="replace") else None)
+        if found:
+            sys.exit(f"{path} has {found}, which the release would keep: save it as UTF-8 without a "
+                     "byte-order mark, with LF line ends (dos2unix does both), commit, and cut then")
     heads, recorded, text = entries(), load(RECORD), (ROOT / "CHANGELOG.md").read_text()
     top, (old, old_date, old_heading) = heads[0][2], [head for head in heads if head[0]][0]  # the rule has one
     newest = recorded[-1]["version"] if recorded else "none"
@@ -198,12 +199,13 @@ def commit(texts, message):
 def cut(version, date, dry_run):
     branch, first, second, named = checked(version, date)
     if dry_run:
-        for texts, base in [(first, {}), (second, first)]:
+        for texts, base, title in [(first, {}, f"'Release {version}': "), (second, first, "then: the record, ")]:
+            print(f"==== {title}{', '.join(texts)}")
             for path, text in texts.items():
                 before = base.get(path) or ((ROOT / path).read_text() if (ROOT / path).exists() else "")
                 sys.stdout.writelines(difflib.unified_diff(before.splitlines(True), text.splitlines(True), path, path))
-        return print(f"--dry-run: all checked, nothing written. cut would commit {', '.join(first)} as 'Release "
-                     f"{version}', build {' and '.join(PRESETS)} from it, then the rest (@SHA256@ its source release's)")
+        return print(f"--dry-run: all checked, nothing written. cut would build {' and '.join(PRESETS)} between the "
+                     "two commits (@SHA256@: the source release's)")
     start = run("git", "rev-parse", "HEAD")
     try:
         release = commit(first, f"Release {version}")
@@ -227,7 +229,7 @@ def cut(version, date, dry_run):
         run("git", "reset", "-q", "--hard", start)
         (ROOT / f"packaging/easybuild/kun2wyt-{version}.eb").unlink(missing_ok=True)
         sys.exit(f"{error.code if isinstance(error, SystemExit) else repr(error)}\ncut {version} changed nothing: "
-                 f"{branch} is at {start[:7]} again, its index and work tree as they were. Mend that, and cut again.")
+                 f"{branch} is at {start[:7]} again, its index and work tree as they were. Cut again once that is mended.")
     print(f"kun2wyt {version} made: {release[:7]} 'Release {version}', the release; {opened[:7]} records it and opens "
           "the next development version. Push both (git push); if the push is refused, see docs/releasing.md.")
 

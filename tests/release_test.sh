@@ -151,8 +151,8 @@ sed -i 's/^    version("develop", /&\n        /' packaging/spack/packages/kun2wy
 sed -i "s/^checksums = \['\(.*\)'\]\$/checksums = [\n    '\1',\n]/" packaging/easybuild/kun2wyt-$old.eb|$new|checksums = ['SHA256'], on one line
 git mv packaging/easybuild/kun2wyt-$old.eb packaging/easybuild/kun2wyt-$old-GCCcore-12.2.0.eb|$new|packaging/easybuild/kun2wyt-$old.eb, the newest release's, is missing
 echo '{' >packaging/releases/releases.json|$new|releases.json is no record of releases (JSONDecodeError
-sed -i 's/\$/\r/' CHANGELOG.md|$new|CHANGELOG.md is not UTF-8 without a byte-order mark, with LF line ends
-sed -i '1s/^/\xef\xbb\xbf/' CHANGELOG.md|$new|CHANGELOG.md is not UTF-8 without a byte-order mark
+sed -i 's/\$/\r/' CHANGELOG.md|$new|CHANGELOG.md has CR line ends, which the release would keep
+sed -i '1s/^/\xef\xbb\xbf/' CHANGELOG.md|$new|CHANGELOG.md has a byte-order mark, which
 sed -i "s/kun2wyt_${old}_amd64/kun2wyt_1.2.9_amd64/" README.md|$new|README.md:
 printf '#!/bin/sh\nexit 1\n' >"$scratch/bin/rpm" && chmod +x "$scratch/bin/rpm"|$new|\`rpm --version\` failed
 export FAKE_FAIL=dist-aarch64|$new|\`cmake --workflow --preset dist-aarch64\` failed
