@@ -49,10 +49,16 @@ record() {
 "commit": sys.argv[3], "source_release": [], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0"}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
         packaging/releases/releases.json "$1" "$2"
 }
-# A release's own commit holds no record of itself: the commit after it, opened, does.
+# A release's own commit holds no record of itself: the commit after it, as cut writes it, does.
 if [[ $(rule is_release) == TRUE ]]; then
-    record "$(rule release)" "$(git rev-parse HEAD)" && retop "## [Unreleased]"$'\n\n'"$(rule entries | head -n 1 | cut -d'|' -f3)"
-    git commit -qam "Record the release; open a development version"
+    prev=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["version"])')
+    made=$(rule release)
+    record "$made" "$(git rev-parse HEAD)" && retop "## [Unreleased]"$'\n\n'"$(rule entries | head -n 1 | cut -d'|' -f3)"
+    sed "s/^version = .*/version = '$made'/" "packaging/easybuild/kun2wyt-$prev.eb" >"packaging/easybuild/kun2wyt-$made.eb"
+    python3 -c 'import sys; sys.path.insert(0, "packaging"); import release
+for path in release.EDITED: (release.ROOT / path).write_text(release.moved((release.ROOT / path).read_text(), *sys.argv[1:], True))' \
+        "$prev" "$made"
+    git add -A && git commit -qm "Record the release; open a development version"
 fi
 sed -i 's/^## \[Unreleased\]$/&\n\n### Fixed\n- A change./' CHANGELOG.md && git commit -qam "A change"
 old=$(rule release) old_date=$(rule date) today=$(date -u +%F) base=$(git rev-parse HEAD)
