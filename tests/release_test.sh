@@ -58,7 +58,7 @@ if [[ $(rule is_release) == TRUE ]]; then
     python3 -c 'import sys; sys.path.insert(0, "packaging"); import release
 for path in release.EDITED: (release.ROOT / path).write_text(release.moved((release.ROOT / path).read_text(), *sys.argv[1:], True))' \
         "$prev" "$made"
-    git add -A && git commit -qm "Record the release; open a development version"
+    git add -A && git commit -qm "Record the release; open a development version" && git push -q origin HEAD
 fi
 sed -i 's/^## \[Unreleased\]$/&\n\n### Fixed\n- A change./' CHANGELOG.md && git commit -qam "A change"
 old=$(rule release) old_date=$(rule date) today=$(date -u +%F) base=$(git rev-parse HEAD)
