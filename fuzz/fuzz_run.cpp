@@ -4,7 +4,7 @@
 // Whole runs on argument vectors made from the fuzz input (arguments split at NUL bytes), each in
 // the same freshly laid scratch folder, checking after every run what the program promises:
 //  - the status is 0 exactly when the report was printed;
-//  - the input file, under any of its names, keeps its content;
+//  - the input file, under any of its names, keeps its content, and so does another input;
 //  - no file changes or appears other than the named or derived output files, which are empty;
 //  - nothing goes to standard error, and no descriptor is left open.
 // Names are kept inside the scratch folder: absolute paths and ".." are rewritten, so that no
@@ -54,6 +54,7 @@ void set_up_scratch()
     }
     std::ofstream("in.kun") << level_scheme;
     std::ofstream("old.wyt") << "stale\n";
+    std::ofstream("b.KUN") << level_scheme;
     fs::create_directory("sub");
     fs::create_hard_link("in.kun", "hard.kun");
     fs::create_symlink("in.kun", "link.kun");
@@ -181,6 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     }
     require(after.at("in.kun") == level_scheme);
     require(after.at("hard.kun") == level_scheme);
+    require(after.at("b.KUN") == level_scheme);
     require(after.at("link.kun") == "-> in.kun");
     require(after.at(deep_folder + "/in.kun") == level_scheme);
     fs::current_path(started_in);

@@ -60,6 +60,7 @@ constexpr message<1> input_open_error{"\nERROR: cannot open input file %s for re
 constexpr message<0> output_name_missing_error{"\nERROR: output file name is missing...\n"};
 constexpr message<1> output_open_error{"\nERROR: cannot open output file %s for writing...\n"};
 constexpr message<1> output_is_input_error{"\nERROR: output file %s would overwrite the input file...\n"};
+constexpr message<1> output_is_an_input_error{"\nERROR: output file %s would overwrite an input file...\n"};
 constexpr message<2> report{"\n  Input file: %s\n Output file: %s\n"};
 
 // An argument counts as an option when it contains one of these anywhere. The conversion choices
@@ -164,6 +165,33 @@ private:
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Whether `name`, given after "-o", may be emptied; says why not when it may not. `kun2wyt *.kun`
+// in a folder holding 2024-oct.kun takes the next input as the output ("-o" is in that name), so a
+// file named as an input that holds data is taken for one and never emptied. The input itself is
+// left to create_output, whose refusal names it as such. A name that cannot be looked at cannot
+// be opened either, and is refused as it would be then.
+[[nodiscard]] bool spares_other_inputs(char const* name, struct stat const& input, int out) noexcept
+{
+    std::string_view const shown = name;
+    if (std::ranges::none_of(
+            input_extensions, [shown](std::string_view ext) { return shown.ends_with(ext); })) {
+        return true;
+    }
+    struct stat found {};
+    if (::stat(name, &found) != 0) {
+        if (errno == ENOENT) {
+            return true; // a new file, which loses nothing
+        }
+        say(out, output_open_error, name);
+        return false;
+    }
+    if (!S_ISREG(found.st_mode) || found.st_size == 0 || same_file(found, input)) {
+        return true;
+    }
+    say(out, output_is_an_input_error, name);
+    return false;
+}
+
 // Creates the output file `name`, or empties it, and says why when it cannot. The file is opened
 // without truncation and emptied only once it is known not to be the input file under another
 // name, so that no mistake on the command line can lose the input.
@@ -231,6 +259,9 @@ int run(std::span<char const* const> args, int out) noexcept
             return exit_failure;
         }
         char const* const name = args[++i];
+        if (!spares_other_inputs(name, input_file, out)) {
+            return exit_failure;
+        }
         output = create_output(name, input_file, out);
         if (!output) {
             return exit_failure;

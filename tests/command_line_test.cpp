@@ -50,6 +50,10 @@ std::string same_error(std::string const& name)
 {
     return "\nERROR: output file " + name + " would overwrite the input file...\n";
 }
+std::string other_error(std::string const& name)
+{
+    return "\nERROR: output file " + name + " would overwrite an input file...\n";
+}
 std::string report(std::string const& in, std::string const& out)
 {
     return "\n  Input file: " + in + "\n Output file: " + out + "\n";
@@ -73,6 +77,14 @@ std::map<std::string, std::string> const initial_files = {
     {"hard.kun", level_scheme},
     {"link.kun", "-> in.kun"},
     {long_name, level_scheme},
+    {"2024-aug.kun", level_scheme},
+    {"2024-oct.kun", level_scheme},
+    {"2024-sep.kun", level_scheme},
+    {"RUN2.KUN", level_scheme},
+    {"alias.kun", "-> RUN2.KUN"},
+    {"empty.kun", ""},
+    {"run2.kunx", level_scheme},
+    {"box.kun/", ""},
 };
 
 enum class stdout_kind { captured, closed, broken_pipe, full, full_nonblocking_pipe };
@@ -155,6 +167,13 @@ protected:
         fs::create_directory(dir_ / "sub");
         fs::create_hard_link(dir_ / "in.kun", dir_ / "hard.kun");
         fs::create_symlink("in.kun", dir_ / "link.kun");
+        // Other inputs, among them names that hold "-o", as a glob of *.kun hands them over.
+        for (auto const* other : {"2024-aug.kun", "2024-oct.kun", "2024-sep.kun", "RUN2.KUN", "run2.kunx"}) {
+            std::ofstream(dir_ / other) << level_scheme;
+        }
+        fs::create_symlink("RUN2.KUN", dir_ / "alias.kun");
+        std::ofstream(dir_ / "empty.kun").flush();
+        fs::create_directory(dir_ / "box.kun");
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -331,6 +350,16 @@ cli_case const input_kept[] = {
     {{"in.kun", "-o", "a.x", "-o", "in.kun"}, 1, same_error("in.kun"), {"a.x"}},
     {{long_name}, 1, same_error(long_name), {}},
     {{"link.kun"}, 0, report("link.kun", "link.wyt"), {"link.wyt"}},
+    // Another input that holds data is never taken for an output: `kun2wyt *.kun` is no batch.
+    {{"2024-aug.kun", "2024-oct.kun", "2024-sep.kun"}, 1, other_error("2024-sep.kun"), {}},
+    {{"in.kun", "-o", "RUN2.KUN"}, 1, other_error("RUN2.KUN"), {}},
+    {{"in.kun", "-o", "alias.kun"}, 1, other_error("alias.kun"), {}},
+    {{"in.kun", "-o", "a.x", "-o", "2024-sep.kun", "-o", "b.x"}, 1, other_error("2024-sep.kun"), {"a.x"}},
+    {{"in.kun", "-o", "empty.kun"}, 0, report("in.kun", "empty.kun"), {"empty.kun"}},
+    {{"in.kun", "-o", "new.kun"}, 0, report("in.kun", "new.kun"), {"new.kun"}},
+    {{"in.kun", "-o", "run2.kunx"}, 0, report("in.kun", "run2.kunx"), {"run2.kunx"}},
+    {{"in.kun", "-o", "box.kun"}, 1, out_error("box.kun"), {}},
+    {{"in.kun", "-o", "in.kun/x.kun"}, 1, out_error("in.kun/x.kun"), {}},
 };
 INSTANTIATE_TEST_SUITE_P(input_kept, command_line, testing::ValuesIn(input_kept));
 
@@ -405,6 +434,7 @@ cli_case const permissions[] = {
     {{"in.kun", "-o", "ro/x.x"}, 1, out_error("ro/x.x"), {}},
     {{"in.kun", "-o", "a.x", "-o", "ro/x.x"}, 1, out_error("ro/x.x"), {"a.x"}},
     {{"in.kun", "-o", "readonly.wyt"}, 1, out_error("readonly.wyt"), {}},
+    {{"in.kun", "-o", "locked.kun"}, 1, other_error("locked.kun"), {}}, // refused before it is opened
     {{"rd.kun"}, 1, out_error("rd.wyt"), {}},
     {{"nosearch/in.kun"}, 1, in_error("nosearch/in.kun"), {}},
     {{"in.kun", "-o", "nosearch/x.x"}, 1, out_error("nosearch/x.x"), {}},
