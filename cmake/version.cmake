@@ -13,7 +13,9 @@
 cmake_minimum_required(VERSION 3.20)
 get_filename_component(top "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(n "(0|[1-9][0-9]*)")
-file(STRINGS "${top}/CHANGELOG.md" headings REGEX "^##([^#]|$)") # '##', not '###'; a heading holds no ';'
+# '##', not '###'; a heading holds no ';'. As UTF-8: read as bytes, a character beyond ASCII (a curly
+# quote, say) would end a line, and a heading quoted after it in an item would be read as one.
+file(STRINGS "${top}/CHANGELOG.md" headings REGEX "^##([^#]|$)" ENCODING UTF-8)
 foreach(heading IN LISTS headings)
     if(heading STREQUAL "## [Unreleased]" AND NOT KUN2WYT_ENTRIES)
         list(APPEND KUN2WYT_ENTRIES "||${heading}")

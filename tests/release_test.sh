@@ -120,6 +120,7 @@ done <<EOF
 ## [$new]|heads no entry
 ## [$old] - $today|stands below $old
 ## [$new] - $today\n\n## [Unreleased]|'## [Unreleased]' heads no entry here
+## [Unreleased]\n\n- A “## [$new] - $today” quoted.|$old\.[1-9][0-9]*\.g[0-9a-f]{7}
 EOF
 
 # what is done first, and committed | cut's arguments | the start of its refusal; each leaves
