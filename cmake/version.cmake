@@ -3,10 +3,11 @@
 #
 # What version this tree is: the one rule, and the one reader of CHANGELOG.md's headings,
 # '## [Unreleased]' (atop only) or '## [MAJOR.MINOR.PATCH] - YYYY-MM-DD', newest first. Release R,
-# the newest dated entry, if it is atop, no tracked file is changed and the record holds R at no
-# other commit; otherwise a development version between R and the next patch: R.N.gCOMMIT (N
-# commits after R's recorded one), R.unknown.gCOMMIT (a history that cannot count them), R.unknown
-# (no history: a development source release's file VERSION says more), each .dirty with changes.
+# the newest dated entry, if it is atop, no tracked file is changed and this commit dated it (R's
+# commit, as release.py cut records it), or a tree without history holds it; otherwise a development
+# version between R and the next patch: R.N.gCOMMIT (N commits after R's commit), R.unknown.gCOMMIT
+# (a history that cannot count them), R.unknown (no history: a development source release's file
+# VERSION says more), each .dirty with changes.
 # Sets KUN2WYT_FIELD; `cmake [-DFIELD=NAME;...] -P cmake/version.cmake` prints each (the version if
 # none): release, date, version, python_version (R.N+gCOMMIT...), is_release, dirty, commit, epoch (R's
 # day for a release or a tree without history, else the commit's time), entries (VERSION|DATE|HEADING).
@@ -23,6 +24,7 @@ foreach(heading IN LISTS headings)
         if(NOT KUN2WYT_RELEASE)
             set(KUN2WYT_RELEASE "${CMAKE_MATCH_1}")
             set(KUN2WYT_DATE "${CMAKE_MATCH_5}")
+            set(dating "${heading}")
             set(above_it "${KUN2WYT_ENTRIES}")
         elseif(NOT CMAKE_MATCH_1 VERSION_LESS above)
             message(FATAL_ERROR "CHANGELOG.md: '${heading}' stands below ${above}: the newest entries come first, each with a higher version")
@@ -51,14 +53,11 @@ if(NOT failed AND found MATCHES "^(true|false)\n([^\n]+)$")
     kun2wyt_git(head rev-parse HEAD)
     kun2wyt_git(changed status --porcelain --untracked-files=no)
     string(COMPARE NOTEQUAL "${changed}" "" KUN2WYT_DIRTY)
-    # R's commit, as the record holds it (packaging/release.py writes it in this form).
-    kun2wyt_git(json show HEAD:packaging/releases/releases.json)
-    if("${json}" MATCHES "\"version\": \"${KUN2WYT_RELEASE}\",[^{}]*\"commit\": \"([0-9a-f]+)\"")
-        set(recorded "${CMAKE_MATCH_1}")
-        kun2wyt_git(ignored merge-base --is-ancestor "${recorded}" HEAD)
-        if(NOT failed AND found MATCHES "^false") # a shallow history may lack commits between the two
-            kun2wyt_git(count rev-list --count "${recorded}..HEAD")
-        endif()
+    # R's commit: the one that added its heading's line. A shallow history's first commit seems to
+    # add every line, and one that added it twice (two cuts merged) has no one commit to count from.
+    kun2wyt_git(dated log "-S\n${dating}\n" --format=%H -- CHANGELOG.md)
+    if(found MATCHES "^false" AND dated MATCHES "^[0-9a-f]+$")
+        kun2wyt_git(count rev-list --count "${dated}..HEAD")
     endif()
 endif()
 if(NOT CMAKE_SCRIPT_MODE_FILE) # reconfigures for its version
@@ -70,7 +69,7 @@ if(EXISTS "${top}/VERSION" AND NOT KUN2WYT_COMMIT) # a development source releas
     if(NOT KUN2WYT_VERSION MATCHES "^${KUN2WYT_RELEASE}\\.([0-9]+\\.g[0-9a-f]+|unknown(\\.g[0-9a-f]+)?)(\\.dirty)?$")
         message(FATAL_ERROR "${top}/VERSION: '${KUN2WYT_VERSION}' is no development version of ${KUN2WYT_RELEASE}")
     endif()
-elseif(NOT above_it AND NOT KUN2WYT_DIRTY AND (NOT recorded OR recorded STREQUAL head))
+elseif(NOT above_it AND NOT KUN2WYT_DIRTY AND (NOT KUN2WYT_COMMIT OR dated STREQUAL head))
     set(KUN2WYT_VERSION "${KUN2WYT_RELEASE}")
     set(KUN2WYT_IS_RELEASE TRUE)
 elseif(NOT KUN2WYT_COMMIT)
