@@ -27,12 +27,14 @@ foreach(heading IN LISTS headings)
             set(dating "${heading}")
             set(above_it "${KUN2WYT_ENTRIES}")
         elseif(NOT CMAKE_MATCH_1 VERSION_LESS above)
-            message(FATAL_ERROR "CHANGELOG.md: '${heading}' stands below ${above}: the newest entries come first, each with a higher version")
+            message(FATAL_ERROR "CHANGELOG.md: '${heading}' stands below ${above}: "
+                                "the newest entries come first, each with a higher version")
         endif()
         set(above "${CMAKE_MATCH_1}")
         list(APPEND KUN2WYT_ENTRIES "${CMAKE_MATCH_1}|${CMAKE_MATCH_5}|${heading}")
     else()
-        message(FATAL_ERROR "CHANGELOG.md: '${heading}' heads no entry here: write '## [MAJOR.MINOR.PATCH] - YYYY-MM-DD', or '## [Unreleased]' atop all others")
+        message(FATAL_ERROR "CHANGELOG.md: '${heading}' heads no entry here: write "
+                            "'## [MAJOR.MINOR.PATCH] - YYYY-MM-DD', or '## [Unreleased]' atop all others")
     endif()
 endforeach()
 if(NOT KUN2WYT_RELEASE)
@@ -66,8 +68,10 @@ endif()
 set(KUN2WYT_IS_RELEASE FALSE)
 if(EXISTS "${top}/VERSION" AND NOT KUN2WYT_COMMIT) # a development source release, checked
     file(STRINGS "${top}/VERSION" KUN2WYT_VERSION LIMIT_COUNT 1)
-    if(NOT KUN2WYT_VERSION MATCHES "^${KUN2WYT_RELEASE}\\.([0-9]+\\.g[0-9a-f]+|unknown(\\.g[0-9a-f]+)?)(\\.dirty)?$")
-        message(FATAL_ERROR "${top}/VERSION: '${KUN2WYT_VERSION}' is no development version of ${KUN2WYT_RELEASE}")
+    set(development "([0-9]+\\.g[0-9a-f]+|unknown(\\.g[0-9a-f]+)?)(\\.dirty)?")
+    if(NOT KUN2WYT_VERSION MATCHES "^${KUN2WYT_RELEASE}\\.${development}$")
+        message(FATAL_ERROR "${top}/VERSION: '${KUN2WYT_VERSION}' is no development version of "
+                            "${KUN2WYT_RELEASE}")
     endif()
 elseif(NOT above_it AND NOT KUN2WYT_DIRTY AND (NOT KUN2WYT_COMMIT OR dated STREQUAL head))
     set(KUN2WYT_VERSION "${KUN2WYT_RELEASE}")
@@ -79,7 +83,9 @@ elseif(KUN2WYT_DIRTY)
 else()
     set(KUN2WYT_VERSION "${KUN2WYT_RELEASE}.${count}.g${KUN2WYT_COMMIT}")
 endif()
-string(REGEX REPLACE "^([0-9.]+[0-9])\\.(g[0-9a-f]+|unknown)" "\\1+\\2" KUN2WYT_PYTHON_VERSION "${KUN2WYT_VERSION}") # the local label
+# The local label, after a '+'.
+string(REGEX REPLACE "^([0-9.]+[0-9])\\.(g[0-9a-f]+|unknown)" "\\1+\\2"
+       KUN2WYT_PYTHON_VERSION "${KUN2WYT_VERSION}")
 if(CMAKE_SCRIPT_MODE_FILE AND (KUN2WYT_IS_RELEASE OR NOT KUN2WYT_COMMIT)) # date(1) knows the calendar
     execute_process(COMMAND date -u -d "${KUN2WYT_DATE}" +%s OUTPUT_VARIABLE KUN2WYT_EPOCH
                     OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
@@ -91,11 +97,13 @@ if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
     set(answer "")
     foreach(field IN LISTS FIELD)
         if(NOT field MATCHES "^(release|date|version|python_version|is_release|dirty|commit|epoch|entries)$")
-            message(FATAL_ERROR "no field ${field}: release, date, version, python_version, is_release, dirty, commit, epoch, entries")
+            message(FATAL_ERROR "no field ${field}: release, date, version, python_version, "
+                                "is_release, dirty, commit, epoch, entries")
         endif()
         string(TOUPPER "KUN2WYT_${field}" field)
         list(APPEND answer "${${field}}")
     endforeach()
     string(REPLACE ";" "\n" answer "${answer}")
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E echo "${answer}") # standard output; message() writes to standard error
+    # To standard output; message() writes to standard error.
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E echo "${answer}")
 endif()
