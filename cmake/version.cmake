@@ -55,9 +55,9 @@ if(NOT failed AND found MATCHES "^(true|false)\n([^\n]+)$")
     kun2wyt_git(head rev-parse HEAD)
     kun2wyt_git(changed status --porcelain --untracked-files=no)
     string(COMPARE NOTEQUAL "${changed}" "" KUN2WYT_DIRTY)
-    # R's commit: the one that added its heading's line. A shallow history's first commit seems to
-    # add every line, and one that added it twice (two cuts merged) has no one commit to count from.
-    kun2wyt_git(dated log "-S\n${dating}\n" --format=%H -- CHANGELOG.md)
+    # R's commit: the one that added its heading's line, on any side of a merge. A shallow history's first
+    # commit seems to add every line, and one that added it twice (two cuts merged) has none to count from.
+    kun2wyt_git(dated log --full-history "-S\n${dating}\n" --format=%H -- CHANGELOG.md)
     if(found MATCHES "^false" AND dated MATCHES "^[0-9a-f]+$")
         kun2wyt_git(count rev-list --count "${dated}..HEAD")
     endif()
