@@ -176,8 +176,8 @@ while IFS='|' read -r edit arguments answer committed; do
     eval "$committed" || fail "the setup $committed"
     python3 -c "import json; r = json.load(open('packaging/releases/releases.json')); $edit; open('$scratch/record.json', 'w').write(json.dumps(r))"
     # shellcheck disable=SC2086
-    python3 packaging/release.py verify --record "$scratch/record.json" $arguments >/dev/null 2>"$scratch/said" && fail "verify after $edit"
-    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "verify after '$edit' refused otherwise"; }
+    python3 packaging/release.py verify --record "$scratch/record.json" $arguments >/dev/null 2>"$scratch/said" && fail "verify after $edit $committed"
+    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "verify after '$edit' $committed refused otherwise"; }
     [[ -n $committed ]] || continue
     python3 packaging/release.py cut "$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$(rule release)")" >/dev/null 2>"$scratch/said" &&
         fail "cut after $committed"
