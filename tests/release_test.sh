@@ -46,7 +46,7 @@ retop() {
 # The record, with an entry for VERSION at COMMIT (with its fake source release), as cut writes it
 record() {
     python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); r["releases"].append({"version": sys.argv[2], "date": sys.argv[4],
-"commit": sys.argv[3], "source_release": [], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0"}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
+"commit": sys.argv[3], "source_release": [], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0" * 64}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
         packaging/releases/releases.json "$1" "$2" "$(rule date)"
 }
 # A release's own commit holds no record of itself: the commit after it, as cut writes it, does.
@@ -54,8 +54,8 @@ if [[ $(rule is_release) == TRUE ]]; then
     prev=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["version"])')
     made=$(rule release)
     record "$made" "$(git rev-parse HEAD)" && retop "## [Unreleased]"$'\n\n'"$(rule entries | head -n 1 | cut -d'|' -f3)"
-    sed "s/^version = .*/version = '$made'/; s/^checksums = .*/checksums = ['0']/" "packaging/easybuild/kun2wyt-$prev.eb" >"packaging/easybuild/kun2wyt-$made.eb"
-    sed -i "s/^    version(\"develop\", .*/&\n    version(\"$made\", sha256=\"0\")/" packaging/spack/packages/kun2wyt/package.py
+    sed "s/^version = .*/version = '$made'/; s/[0-9a-f]\{64\}/$(printf '%064d' 0)/" "packaging/easybuild/kun2wyt-$prev.eb" >"packaging/easybuild/kun2wyt-$made.eb"
+    sed -i "s/^    version(\"develop\", .*/&\n    version(\"$made\", sha256=\"$(printf '%064d' 0)\")/" packaging/spack/packages/kun2wyt/package.py
     python3 -c 'import sys; sys.path.insert(0, "packaging"); import release
 for path in release.EDITED: (release.ROOT / path).write_text(release.moved((release.ROOT / path).read_text(), *sys.argv[1:], True))' \
         "$prev" "$made"
