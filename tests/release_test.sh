@@ -192,8 +192,8 @@ pass||release $old: its commit ${released:0:7} is not in the history of HEAD|git
 pass||removes or changes the entry of $first that|python3 -c 'import json; r = json.load(open("packaging/releases/releases.json")); del r["releases"][0]; open("packaging/releases/releases.json", "w").write(json.dumps(r, indent=2) + "\n")' && git commit -qam "$first's entry removed"
 pass||a merge, lacks or changes the entry of $new that|python3 packaging/release.py cut $new >/dev/null && cut=\$(git rev-parse HEAD) && git reset -q --hard $base && sed -i 's/^- A change\.\$/- Another./' CHANGELOG.md && git commit -qam another && python3 packaging/release.py cut $new >/dev/null && git merge -q -X ours --no-edit \$cut >/dev/null
 pass||'## [$new] - $today', $new's recorded heading, was added or removed in 2 commits|python3 packaging/release.py cut $new >/dev/null && git checkout -q $base && retop "## [$new] - $today" && git commit -qam "$new dated" && git checkout -q $main && git merge -q -s ours --no-edit HEAD@{1} >/dev/null
-pass||packaging/spack/packages/kun2wyt/package.py holds $(printf '%064d' 0) (since|sed -i "/\"$old\"/s/[0-9a-f]\{64\}/$(printf '%064d' 0)/" packaging/spack/packages/kun2wyt/package.py && git commit -qam "Spack's $old"
-pass||packaging/easybuild/kun2wyt-$old.eb holds $(printf '%064d' 0) (since|sed -i "s/[0-9a-f]\{64\}/$(printf '%064d' 0)/" packaging/easybuild/kun2wyt-$old.eb && git commit -qam "$old's easyconfig"
+pass||packaging/spack/packages/kun2wyt/package.py holds $(printf '%064d' 1) (since|sed -i "/\"$old\"/s/[0-9a-f]\{64\}/$(printf '%064d' 1)/" packaging/spack/packages/kun2wyt/package.py && git commit -qam "Spack's $old"
+pass||packaging/easybuild/kun2wyt-$old.eb holds $(printf '%064d' 1) (since|sed -i "s/[0-9a-f]\{64\}/$(printf '%064d' 1)/" packaging/easybuild/kun2wyt-$old.eb && git commit -qam "$old's easyconfig"
 pass|--keep README.md|--keep README.md: a file, not a folder
 r["releases"][0]["files"]["kun2wyt-$first.tar.gz"] = "0" * 64|$first|  $first: kun2wyt-$first.tar.gz
 EOF
