@@ -91,6 +91,7 @@ grep -qF "uncommitted changes" "$scratch/said" || { cat "$scratch/said"; fail "d
 git checkout -q src/main.cpp && rm -rf exported build
 
 # heading | what the rule calls the tree, or the start of its refusal
+# shellcheck disable=SC1111 # an item's curly quotes, on purpose
 while IFS='|' read -r heading answer; do
     git reset -q --hard "$base"
     retop "$(printf "$heading")" && git commit -q --allow-empty -am "heading: $heading"
