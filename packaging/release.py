@@ -96,8 +96,8 @@ def grown():
                 lost = next(entry for n, entry in enumerate(held[parent]) if held[commit][n:n + 1] != [entry])
                 sys.exit(f"{path}: {commit[:7]}, a merge, lacks or changes the entry of {lost.get('version')} that "
                          f"{parent[:7]} holds: a release was cut on each side, and only the one pushed first is a "
-                         "release. Drop the merge and the other cut's two commits, taking the branch as pushed "
-                         "(git reset --hard @{upstream}), and cut again on top" if len(parents) > 1 else
+                         "release. Take the branch as pushed (git reset --hard @{upstream}), put back your commits "
+                         "from before your cut (git cherry-pick), and cut again on top" if len(parents) > 1 else
                          f"{path}: {commit[:7]} removes or changes the entry of {lost.get('version')} that "
                          f"{parent[:7]} holds, and an entry stays as cut wrote it: drop that commit before the "
                          f"branch is pushed (git rebase --onto {parent[:7]} {commit[:7]})")
@@ -108,9 +108,9 @@ def grown():
         if len(dated) != 1:
             sys.exit(f"CHANGELOG.md: '{heading}', {version}'s recorded heading, was added or removed in "
                      f"{len(dated)} commits ({' '.join(dated)}), not once by its release, and a version names one "
-                     f"commit. If two cuts of {version} were merged, drop the merge and the other cut's two "
-                     "commits, taking the branch as pushed (git reset --hard @{upstream}), and cut again on top; "
-                     "if the heading was changed, drop that change before the branch is pushed")
+                     f"commit. If two cuts of {version} were merged, take the branch as pushed (git reset --hard "
+                     "@{upstream}), put back your commits from before your cut (git cherry-pick), and cut again on "
+                     "top; if the heading was changed, drop that change before the branch is pushed")
         if subprocess.run(["git", "merge-base", "--is-ancestor", commit, "HEAD"], cwd=ROOT).returncode:
             sys.exit(f"release {version}: its commit {commit[:7]} is not in the history of HEAD: this clone lacks it "
                      "(git fetch), or the branch was rebased after the release. Take the branch as it was pushed: "
