@@ -85,8 +85,8 @@ def grown():
     for (commit, *parents), blob in zip(commits, blobs):
         if blob not in read:
             try:  # "COMMIT:PATH missing" before the record began
-                read[blob] = json.loads(run("git", "cat-file", "blob", blob) if " " not in blob else "")["releases"]
-                read[blob] = read[blob] if all(isinstance(entry, dict) for entry in read[blob]) else None
+                releases = json.loads(run("git", "cat-file", "blob", blob) if " " not in blob else "")["releases"]
+                read[blob] = releases if all(isinstance(entry, dict) for entry in releases) else None
             except (ValueError, KeyError, TypeError):
                 read[blob] = None
         # A record that git holds none of, or none that can be read (mended later), holds its first parent's.
@@ -121,7 +121,7 @@ def grown():
         for recipe, line in lines.items():
             found = re.search(line, (ROOT / recipe).read_text(), re.M) if (ROOT / recipe).exists() else None
             if found and found[1] != sha256:
-                since = run("git", "log", "-1", "--format= (since %h)", f"-S{found[1]}", "--", recipe)
+                since = run("git", "log", "-1", "--format= (since %h)", f"-S{found[1]}", "--", recipe) if found[1] else ""
                 sys.exit(f"{recipe} holds {found[1]}{since} as the sha256 of kun2wyt-{version}.tar.gz, but the "
                          f"record {sha256}: write the record's there, as the release left it, and commit")
 
