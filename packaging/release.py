@@ -72,6 +72,60 @@ def load(record):
     return releases
 
 
+def grown():
+    """Refuses a branch whose record did not only grow: an entry removed or changed in a commit of HEAD's
+    history; a recorded release's heading dated in other than one commit, or its commit not in that
+    history; a recipe holding a checksum of a recorded source release other than the record's."""
+    path = str(RECORD.relative_to(ROOT))
+    listed = run("git", "rev-list", "--reverse", "--topo-order", "--parents", "HEAD")  # each after its parents
+    commits = [line.split() for line in listed.split("\n")]
+    blobs = subprocess.run(["git", "cat-file", "--batch-check=%(objectname)"], cwd=ROOT, capture_output=True, text=True,
+                           input="".join(f"{commit}:{path}\n" for commit, *_ in commits)).stdout.split("\n")
+    held, read = {}, {}  # each commit's entries, each blob's
+    for (commit, *parents), blob in zip(commits, blobs):
+        if blob not in read:
+            try:  # "COMMIT:PATH missing" before the record began
+                releases = json.loads(run("git", "cat-file", "blob", blob) if " " not in blob else "")["releases"]
+                read[blob] = releases if all(isinstance(entry, dict) for entry in releases) else None
+            except (ValueError, KeyError, TypeError):
+                read[blob] = None
+        # A record that git holds none of, or none that can be read (mended later), holds its first parent's.
+        held[commit] = read[blob] if read[blob] is not None else held[parents[0]] if parents else []
+        for parent in parents:
+            if held[commit][:len(held[parent])] != held[parent]:
+                lost = next(entry for n, entry in enumerate(held[parent]) if held[commit][n:n + 1] != [entry])
+                sys.exit(f"{path}: {commit[:7]}, a merge, lacks or changes the entry of {lost.get('version')} that "
+                         f"{parent[:7]} holds: a release was cut on each side, and only the one pushed first is a "
+                         "release. Take the branch as pushed (git reset --hard @{upstream}), put back your commits "
+                         "from before your cut (git cherry-pick), and cut again on top" if len(parents) > 1 else
+                         f"{path}: {commit[:7]} removes or changes the entry of {lost.get('version')} that "
+                         f"{parent[:7]} holds, and an entry stays as cut wrote it: drop that commit before the "
+                         f"branch is pushed (git rebase --onto {parent[:7]} {commit[:7]})")
+    for release in load(RECORD):
+        version, commit = release["version"], release["commit"]
+        heading = f"## [{version}] - {release.get('date')}"
+        dated = run("git", "log", "--full-history", f"-S\n{heading}\n", "--format=%h", "--", "CHANGELOG.md").split()
+        if len(dated) != 1:
+            sys.exit(f"CHANGELOG.md: '{heading}', {version}'s recorded heading, was added or removed in "
+                     f"{len(dated)} commits ({' '.join(dated)}), not once by its release, and a version names one "
+                     f"commit. If two cuts of {version} were merged, take the branch as pushed (git reset --hard "
+                     "@{upstream}), put back your commits from before your cut (git cherry-pick), and cut again on "
+                     "top; if the heading was changed, drop that change before the branch is pushed")
+        if subprocess.run(["git", "merge-base", "--is-ancestor", commit, "HEAD"], cwd=ROOT).returncode:
+            sys.exit(f"release {version}: its commit {commit[:7]} is not in the history of HEAD: this clone lacks it "
+                     "(git fetch), or the branch was rebased after the release. Take the branch as it was pushed: "
+                     "a release is never rebased")
+        sha256, easyconfig = release["files"][f"kun2wyt-{version}.tar.gz"], f"packaging/easybuild/kun2wyt-{version}.eb"
+        lines = {SPACK: rf'^\s*version\("{re.escape(version)}", sha256="([^"]*)"\)',
+                 easyconfig: r"^checksums = \[\s*'([^']*)'"}
+        for recipe, line in lines.items():
+            found = re.search(line, (ROOT / recipe).read_text(), re.M) if (ROOT / recipe).exists() else None
+            if found and found[1] != sha256:
+                since = run("git", "log", "-1", "--format= (since %h)", f"-S{found[1]}", "--", recipe) if found[1] else ""
+                sys.exit(f"{recipe} holds {found[1]}{since} as the sha256 of kun2wyt-{version}.tar.gz, but the "
+                         f"record {sha256}: write the record's there, as the release left it, and commit")
+
+
 def own_history():
     top = subprocess.run(["git", "rev-parse", "--show-toplevel"], cwd=ROOT, capture_output=True, text=True)
     if top.returncode or Path(top.stdout.strip()).resolve() != ROOT:
@@ -131,6 +185,7 @@ def checked(version, date):
         sys.exit(f"CHANGELOG.md's newest release is {old}, but this branch's record's newest is {newest}: {old} was "
                  "made without release.py cut, or this branch starts at its own commit. Release from a branch whose "
                  f"record holds {old}, or put its items back under '## [Unreleased]' in place of its heading")
+    grown()
     if top != "## [Unreleased]":
         sys.exit(f"CHANGELOG.md's top entry is '{top}', a release: put '## [Unreleased]' atop it, with what "
                  "the release brings, commit, and cut then")
@@ -246,11 +301,7 @@ def verify(record, wanted, packages, keep):
     if lacking or set(wanted) - set(versions):
         sys.exit(f"{record} does not record {', '.join(sorted(set(wanted) - set(versions)) + lacking)}, dated in "
                  "CHANGELOG.md or named: a release is recorded by the command that makes it, release.py cut")
-    for release in recorded:
-        if subprocess.run(["git", "merge-base", "--is-ancestor", release["commit"], "HEAD"], cwd=ROOT).returncode:
-            sys.exit(f"release {release['version']}: its commit {release['commit'][:7]} is not in the history of HEAD: "
-                     "this clone lacks it (git fetch), or the branch was rebased after the release. Take the branch "
-                     "as it was pushed: a release is never rebased")
+    grown()
     if keep and Path(keep).exists() and not Path(keep).is_dir():
         sys.exit(f"--keep {keep}: a file, not a folder: give a folder to leave the source releases in")
     differ = []

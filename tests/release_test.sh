@@ -45,16 +45,17 @@ retop() {
 }
 # The record, with an entry for VERSION at COMMIT (with its fake source release), as cut writes it
 record() {
-    python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); r["releases"].append({"version": sys.argv[2], "date": "2026-01-01",
-"commit": sys.argv[3], "source_release": [], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0"}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
-        packaging/releases/releases.json "$1" "$2"
+    python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); r["releases"].append({"version": sys.argv[2], "date": sys.argv[4],
+"commit": sys.argv[3], "source_release": [], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0" * 64}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
+        packaging/releases/releases.json "$1" "$2" "$(rule date)"
 }
 # A release's own commit holds no record of itself: the commit after it, as cut writes it, does.
 if [[ $(rule is_release) == TRUE ]]; then
     prev=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["version"])')
     made=$(rule release)
     record "$made" "$(git rev-parse HEAD)" && retop "## [Unreleased]"$'\n\n'"$(rule entries | head -n 1 | cut -d'|' -f3)"
-    sed "s/^version = .*/version = '$made'/" "packaging/easybuild/kun2wyt-$prev.eb" >"packaging/easybuild/kun2wyt-$made.eb"
+    sed "s/^version = .*/version = '$made'/; s/[0-9a-f]\{64\}/$(printf '%064d' 0)/" "packaging/easybuild/kun2wyt-$prev.eb" >"packaging/easybuild/kun2wyt-$made.eb"
+    sed -i "s/^    version(\"develop\", .*/&\n    version(\"$made\", sha256=\"$(printf '%064d' 0)\")/" packaging/spack/packages/kun2wyt/package.py
     python3 -c 'import sys; sys.path.insert(0, "packaging"); import release
 for path in release.EDITED: (release.ROOT / path).write_text(release.moved((release.ROOT / path).read_text(), *sys.argv[1:], True))' \
         "$prev" "$made"
@@ -90,6 +91,7 @@ grep -qF "uncommitted changes" "$scratch/said" || { cat "$scratch/said"; fail "d
 git checkout -q src/main.cpp && rm -rf exported build
 
 # heading | what the rule calls the tree, or the start of its refusal
+# shellcheck disable=SC1111 # an item's curly quotes, on purpose
 while IFS='|' read -r heading answer; do
     git reset -q --hard "$base"
     retop "$(printf "$heading")" && git commit -q --allow-empty -am "heading: $heading"
@@ -120,6 +122,7 @@ done <<EOF
 ## [$new]|heads no entry
 ## [$old] - $today|stands below $old
 ## [$new] - $today\n\n## [Unreleased]|'## [Unreleased]' heads no entry here
+## [Unreleased]\n\n- A “## [$new] - $today” quoted.|$old\.[1-9][0-9]*\.g[0-9a-f]{7}
 EOF
 
 # what is done first, and committed | cut's arguments | the start of its refusal; each leaves
@@ -166,20 +169,32 @@ export FAKE_VERSION=$new.0.gabc1234|$new|lists files of another version than $ne
 EOF
 git checkout -q -f "$main" && git reset -q --hard "$base" && rm -f "$scratch/bin/rpm" && unset FAKE_FAIL FAKE_VERSION
 
-# what is done to the record | verify's arguments | the start of its refusal
-side=$(git commit-tree "HEAD^{tree}" -m "a commit of no branch")
-while IFS='|' read -r edit arguments answer; do
+# what is done to the record | verify's arguments | the start of its refusal | what is committed
+# first, which the next cut refuses alike
+released=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["commit"])')
+while IFS='|' read -r edit arguments answer committed; do
+    git checkout -q -f "$main" && git reset -q --hard "$base"
+    eval "$committed" || fail "the setup $committed"
     python3 -c "import json; r = json.load(open('packaging/releases/releases.json')); $edit; open('$scratch/record.json', 'w').write(json.dumps(r))"
     # shellcheck disable=SC2086
-    python3 packaging/release.py verify --record "$scratch/record.json" $arguments >/dev/null 2>"$scratch/said" && fail "verify after $edit"
-    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "verify after '$edit' refused otherwise"; }
+    python3 packaging/release.py verify --record "$scratch/record.json" $arguments >/dev/null 2>"$scratch/said" && fail "verify after $edit $committed"
+    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "verify after '$edit' $committed refused otherwise"; }
+    [[ -n $committed ]] || continue
+    python3 packaging/release.py cut "$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$(rule release)")" >/dev/null 2>"$scratch/said" &&
+        fail "cut after $committed"
+    grep -qF -- "$answer" "$scratch/said" || { cat "$scratch/said"; fail "cut after '$committed' refused otherwise"; }
 done <<EOF
 r["releases"] = []||records no release
 del r["releases"][-1]||does not record $old, dated in CHANGELOG.md
 r["releases"].append(r["releases"][-1])||records $old more than once
 del r["releases"][-1]["source_release"]||is no record of releases (KeyError
 r = 0||is no record of releases (TypeError
-r["releases"][-1]["commit"] = "$side"||release $old: its commit ${side:0:7} is not in the history of HEAD
+pass||release $old: its commit ${released:0:7} is not in the history of HEAD|git rebase -q -f $released~1
+pass||removes or changes the entry of $first that|python3 -c 'import json; r = json.load(open("packaging/releases/releases.json")); del r["releases"][0]; open("packaging/releases/releases.json", "w").write(json.dumps(r, indent=2) + "\n")' && git commit -qam "$first's entry removed"
+pass||a merge, lacks or changes the entry of $new that|python3 packaging/release.py cut $new >/dev/null && cut=\$(git rev-parse HEAD) && git reset -q --hard $base && sed -i 's/^- A change\.\$/- Another./' CHANGELOG.md && git commit -qam another && python3 packaging/release.py cut $new >/dev/null && git merge -q -X ours --no-edit \$cut >/dev/null
+pass||'## [$new] - $today', $new's recorded heading, was added or removed in 2 commits|python3 packaging/release.py cut $new >/dev/null && git checkout -q $base && retop "## [$new] - $today" && git commit -qam "$new dated" && git checkout -q $main && git merge -q -s ours --no-edit HEAD@{1} >/dev/null
+pass||packaging/spack/packages/kun2wyt/package.py holds $(printf '%064d' 1) (since|sed -i "/\"$old\"/s/[0-9a-f]\{64\}/$(printf '%064d' 1)/" packaging/spack/packages/kun2wyt/package.py && git commit -qam "Spack's $old"
+pass||packaging/easybuild/kun2wyt-$old.eb holds $(printf '%064d' 1) (since|sed -i "s/[0-9a-f]\{64\}/$(printf '%064d' 1)/" packaging/easybuild/kun2wyt-$old.eb && git commit -qam "$old's easyconfig"
 pass|--keep README.md|--keep README.md: a file, not a folder
 r["releases"][0]["files"]["kun2wyt-$first.tar.gz"] = "0" * 64|$first|  $first: kun2wyt-$first.tar.gz
 EOF
