@@ -26,6 +26,8 @@ quick_before=$(tree_of "$scratch/quick")
 (cd "$scratch/quick" && env -i HOME="$scratch/quick-home" PATH=/usr/local/bin:/usr/bin:/bin bash -euc "$quick_start") \
     >"$scratch/quick.log" 2>&1 || { cat "$scratch/quick.log"; echo "README's quick start failed in the source release"; exit 1; }
 grep -A9 -E '^[0-9]+% tests passed' "$scratch/quick.log"
+# Why each skipped test was skipped, as it said.
+grep -h '^SKIPPED: ' "$scratch"/quick/build/*/Testing/Temporary/LastTest.log || true
 [[ -z $(find "$scratch/quick-home" -mindepth 1) ]] ||
     { find "$scratch/quick-home" -mindepth 1; echo "README's quick start wrote the above into HOME"; exit 1; }
 diff <(echo "$quick_before") <(tree_of "$scratch/quick") || { echo "README's quick start changed the source beyond build/"; exit 1; }
