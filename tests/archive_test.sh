@@ -23,8 +23,9 @@ path_line=$(readme_line '^export PATH="$HOME/.local/bin')
 run_line=$(readme_line '^kun2wyt ~/.local/share/doc/kun2wyt/examples/')
 uninstall_line=$(readme_line '^sh ~/.local/share/doc/kun2wyt/uninstall.sh$')
 zsh_line=$(readme_line '^fpath=(~/.local/share/zsh/site-functions' | sed 's/ *#.*//')
-opt_lines=$(readme_line '^export XDG_DATA_DIRS="/opt/kun2wyt/share' | sed 's/ *#.*//')
-opt_zsh_line=$(readme_line '^fpath=(/opt/kun2wyt/share/zsh/' | sed 's/ *#.*//')
+opt_lines=$(readme_line '^export PATH="/opt/kun2wyt/.* XDG_DATA_DIRS="/opt/kun2wyt/' | sed 's/ *#.*//')
+opt_zsh_line=$(readme_line '^fpath=(/opt/kun2wyt/' | sed 's/ *#.*//')
+opt=$(grep -o '/opt/kun2wyt/[^ /]*' <<<"$opt_lines" | head -n1) # README's shared prefix, /opt/kun2wyt/VERSION
 # README names the x86-64 archive of the newest release; the lines are the same for another
 # machine's, and for a development version's.
 name=$(basename "$archive")
@@ -77,13 +78,15 @@ rm "$home/dotfiles/share/doc/kun2wyt/notes" && rmdir "$home/dotfiles/share/doc/k
 kept() { cut -d' ' -f1,2,3,5 <<<"$1"; } # all but the times
 [[ $(kept "$(tree)") == "$(kept "$before")" ]] || { echo "FAIL the uninstall left or took other files or folders:"; diff <(kept "$before") <(kept "$(tree)"); failed=1; }
 
-# Unpacked into a prefix that no shell searches, such as /opt/kun2wyt (here one in the scratch
-# folder), with README's lines for it, and nothing left in ~/.local: each shell finds the completion.
-prefix=$scratch/opt/kun2wyt
+# Unpacked into a prefix that no shell searches, README's shared prefix /opt/kun2wyt/VERSION
+# (here one in the scratch folder), used without its module, with README's lines for that, and
+# nothing left in ~/.local: the program is on PATH and each shell finds the completion.
+prefix=$scratch$opt
 mkdir -p "$prefix" && tar -xzf "$archive" -C "$prefix" --strip-components=1
-opt_lines="PATH=$prefix/bin:\$PATH"$'\n'"${opt_lines//\/opt\/kun2wyt/$prefix}"
+opt_lines=${opt_lines//"$opt"/"$prefix"}
 in_opt() { as_user "$opt_lines"$'\n'"$1"; }
-completion_found in_opt "${opt_zsh_line//\/opt\/kun2wyt/$prefix}" "" || failed=1
+in_opt 'test "$(command -v kun2wyt)" = '"'$prefix/bin/kun2wyt'" || { echo "FAIL README's line does not put $opt/bin on PATH"; failed=1; }
+completion_found in_opt "${opt_zsh_line//"$opt"/"$prefix"}" "" || failed=1
 
 ((failed == 0)) && echo "archive: unpacked, run and removed without touching what was there"
 exit "$failed"

@@ -24,7 +24,7 @@ readme_line() { grep -m1 -e "$1" "$readme" || { echo "$readme shows no line matc
 pairs_line=$(readme_line '^find -L data .* uniq ')
 xargs_line=$(readme_line '^find -L data .* xargs ')
 parallel_line=$(readme_line '^find -L data .* parallel ')
-make_line=$(readme_line '^cp ~/.local/share/doc/kun2wyt/examples/Makefile data/ && cd data && make -j')
+make_line=$(readme_line '^cp ~/.local/share/doc/kun2wyt/examples/Makefile data/ && cd data && make -k -j')
 
 passed=0 failures=0
 fail() {
@@ -139,6 +139,23 @@ check "make -j" "$reports"
 touch -d '+1 minute' "${inputs[3]}"
 reports=$(cd "$scratch/work" && { bash -c "$make_line" 2>&1 || true; } | count_reports)
 ((reports == 1)) || fail "a second make converted $reports inputs, not the one newer than its output"
+
+# A run that fails stops no other (-k): among 91 inputs, one whose output cannot be written, as
+# a folder of its name is in the way (older than the input, so make tries it; a failure that holds
+# for root too, who can read an input of any mode). make converts every other input, names the
+# output it could not make, says that `all` was not remade, and exits with status 2.
+rm -rf "${scratch:?}/work" "$scratch/store"
+make_inputs "$folder" 91 safe dash
+for ((failing = ${#inputs[@]} / 2; failing < ${#inputs[@]}; failing++)); do [[ -z ${outputs[failing]} ]] || break; done
+mkdir "${outputs[failing]}" && touch -d '2000-01-01' "${outputs[failing]}"
+named=${outputs[failing]##*/} outputs[failing]=""
+status=0
+message=$(cd "$scratch/work" && bash -c "$make_line" 2>&1) || status=$?
+((status == 2)) || fail "make with a failing run exited with status $status, not 2"
+[[ $message == *"make: *** [Makefile:"*": $named] Error 1"* ]] || fail "make did not name $named as not made: $message"
+[[ $message == *"make: Target 'all' not remade because of errors."* ]] || fail "make did not say that all was not remade: $message"
+check "make -k -j, one run failing" "$(count_reports <<<"$message")"
+
 rm -rf "${scratch:?}/work" "$scratch/store"
 make_inputs "$folder" 0 safe
 (cd "$scratch/work" && bash -c "$make_line" >/dev/null) || fail "make over no input failed"

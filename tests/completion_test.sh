@@ -9,8 +9,13 @@
 set -u
 shell=$1 file=$(realpath "$2")
 command -v "$shell" >/dev/null || { echo "SKIPPED: $shell is not installed"; exit 77; }
-cd "$(mktemp -d)" || exit 1
-trap 'rm -rf "$PWD"' EXIT
+# The cases run in work/ of a scratch folder. The shells keep what they write of their own
+# (fish: its configuration and variables) in home/ beside it, not in the user's home.
+scratch=$(mktemp -d) || exit 1
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/work" "$scratch/home" "$scratch/fpath" && cd "$scratch/work" || exit 1
+export HOME=$scratch/home XDG_CONFIG_HOME=$scratch/home/.config XDG_DATA_HOME=$scratch/home/.local/share \
+    XDG_CACHE_HOME=$scratch/home/.cache XDG_STATE_HOME=$scratch/home/.local/state
 touch a.kun B.KUN c.Kun notes.txt
 mkdir data
 
@@ -28,9 +33,7 @@ zpty -w z "$2"$'\''\t'\''
 zpty -r z out $'\''*\x02*'\''
 print -rl -- ${${(M)${(f)out}:#*$'\''\x01'\''*}##*$'\''\x01'\''}
 '
-if [[ $shell == zsh ]]; then
-    mkdir ../fpath.$$ && cp "$file" "../fpath.$$/_kun2wyt" && trap 'rm -rf "$PWD" "../fpath.$$"' EXIT
-fi
+[[ $shell == zsh ]] && cp "$file" "$scratch/fpath/_kun2wyt"
 [[ $shell == bash ]] && source "$file"
 
 failed=0
@@ -43,7 +46,7 @@ check() { # expected words, then the command line; the last word is the one bein
         COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
         _kun2wyt
         offered=$(printf '%s\n' "${COMPREPLY[@]}") ;;
-    zsh) offered=$(timeout 20 zsh -f -c "$zsh_driver" zsh "$PWD/../fpath.$$" "$*" | tr -d '\r') ;;
+    zsh) offered=$(timeout 20 zsh -f -c "$zsh_driver" zsh "$scratch/fpath" "$*" | tr -d '\r') ;;
     fish) offered=$(fish -N -c 'source $argv[1]; complete -C $argv[2]' "$file" "$*" | cut -f1) ;;
     esac
     offered=$(sed 's|/$||' <<<"$offered" | LC_ALL=C sort | paste -sd ' ')

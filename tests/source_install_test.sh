@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The kun2wyt authors
 # SPDX-License-Identifier: MIT
-# README's build and install from the source release, without git and without GoogleTest, as
-# root into /usr/local: the program runs, each shell finds its completion (fish with README's
-# line), and README's uninstall leaves /usr/local as it was. Then the same build, installed into
-# ~/.local by its ordinary user after that root install, and removed by README's line.
+# README's quick start in the unpacked source release, with HOME an empty scratch folder: both
+# commands pass (a test that needs what only a clone has says it is skipped), HOME stays empty,
+# and the tree gains nothing but build/. Then README's build and install from the source
+# release, without git and without GoogleTest, as root into /usr/local: the program runs, each
+# shell finds its completion (fish with README's line), and README's uninstall leaves /usr/local
+# as it was. Then the same build, installed into ~/.local by its ordinary user after that root
+# install, and removed by README's line.
 # usage: source_install_test.sh SOURCE_RELEASE README   (as root: it runs the user's part as nobody)
 set -euo pipefail
 # shellcheck source=tests/completion_found.sh
@@ -13,6 +16,23 @@ tree_release=$(realpath "$1") readme=$(realpath "$2")
 top=$(cd "$(dirname "$0")/.." && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+
+quick_start=$(sed -n '/^## Quick start/,/^## /p' "$readme" | grep '^cmake ')
+[[ $(wc -l <<<"$quick_start") == 2 ]] || { echo "README's quick start shows other than two commands"; exit 1; }
+mkdir "$scratch/quick" "$scratch/quick-home" && tar -xzf "$tree_release" -C "$scratch/quick" --strip-components=1
+# Every file with its kind, mode, size and time, every folder with its kind and mode; build/ aside.
+tree_of() { (cd "$1" && find . -path ./build -prune -o \( -type d -printf '%p %y %m\n' \) -o -printf '%p %y %m %s %T@\n' | LC_ALL=C sort); }
+quick_before=$(tree_of "$scratch/quick")
+(cd "$scratch/quick" && env -i HOME="$scratch/quick-home" PATH=/usr/local/bin:/usr/bin:/bin bash -euc "$quick_start") \
+    >"$scratch/quick.log" 2>&1 || { cat "$scratch/quick.log"; echo "README's quick start failed in the source release"; exit 1; }
+grep -A9 -E '^[0-9]+% tests passed' "$scratch/quick.log"
+# Why each skipped test was skipped, as it said.
+grep -h '^SKIPPED: ' "$scratch"/quick/build/*/Testing/Temporary/LastTest.log || true
+[[ -z $(find "$scratch/quick-home" -mindepth 1) ]] ||
+    { find "$scratch/quick-home" -mindepth 1; echo "README's quick start wrote the above into HOME"; exit 1; }
+diff <(echo "$quick_before") <(tree_of "$scratch/quick") || { echo "README's quick start changed the source beyond build/"; exit 1; }
+rm -rf "$scratch/quick"
+echo "quick start: passed in the source release, HOME left empty and the tree as it was but for build/"
 
 mkdir "$scratch/source" && tar -xzf "$tree_release" -C "$scratch/source" --strip-components=1
 source_line=$(grep -m1 '^cmake -S . -B build ' "$readme")
