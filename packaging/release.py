@@ -14,6 +14,7 @@ import argparse
 import datetime
 import difflib
 import json
+import os
 import platform
 import re
 import shutil
@@ -29,6 +30,7 @@ import generate  # noqa: E402  (the architectures, and sha256)
 
 RECORD = ROOT / "packaging/releases/releases.json"
 SPACK = "packaging/spack/packages/kun2wyt/package.py"
+VERSION = re.compile(r"(0|[1-9]\d*)\.(0|[1-9]\d*)\.(0|[1-9]\d*)")
 EDITED = ["README.md", *sorted(f"docs/{p.name}" for p in (ROOT / "docs").glob("*.md"))]
 NAMED = re.compile(r"(kun2wyt[-_/])(\d+\.\d+\.\d+)(?!\.?\d|\.unknown)")
 # Code lines of EDITED name a release's files (moved with it) or recipes (RECIPE_LINE, moved after it).
@@ -57,14 +59,21 @@ def entries(root=ROOT):
 def load(record):
     """The releases RECORD holds, oldest first."""
     try:
-        releases = json.loads(Path(record).read_text())["releases"]
+        releases = json.loads(Path(record).read_text(encoding="utf-8"))["releases"]
         for entry in releases:  # what cut and verify read of each
-            if [type(entry[key]) for key in ("version", "commit", "source_release", "files")] != [str, str, list, dict] \
-                    or f"kun2wyt-{entry['version']}.tar.gz" not in entry["files"]:
+            kinds = [type(entry[key]) for key in ("version", "commit", "source_release", "files")]
+            if kinds != [str, str, list, dict] or f"kun2wyt-{entry['version']}.tar.gz" not in entry["files"]:
                 raise ValueError(f"the entry of {entry['version']} is not one")
-    except (OSError, ValueError, KeyError, TypeError) as error:
-        sys.exit(f"{record} is no record of releases ({type(error).__name__}: {error}): take it from git as "
-                 "it was (git checkout -- packaging/releases/releases.json)")
+            if not VERSION.fullmatch(entry["version"]):
+                raise ValueError(f"'{entry['version']}' is no version MAJOR.MINOR.PATCH")
+            if not entry["source_release"]:
+                raise ValueError(f"the entry of {entry['version']} has no source_release command")
+            for word in entry["source_release"]:  # a word of the command; verify fills in these three
+                word.format(out=RECORD, releases=RECORD, version="")
+    except (OSError, ValueError, KeyError, IndexError, TypeError, AttributeError) as error:
+        sys.exit(f"{record} is no record of releases ({type(error).__name__}: {error}): mend it as the "
+                 "command that made each entry wrote it (git log -p -- packaging/releases/releases.json shows "
+                 "them)")
     versions = [entry["version"] for entry in releases]
     twice = sorted({v for v in versions if versions.count(v) > 1})
     if twice:
@@ -234,6 +243,16 @@ def cut(version, date, dry_run):
           "the next development version. Push both (git push); if the push is refused, see docs/releasing.md.")
 
 
+def folder(keep):
+    """KEEP, a folder made if need be, that this program can write to."""
+    try:
+        Path(keep).mkdir(parents=True, exist_ok=True)
+    except OSError as error:
+        sys.exit(f"--keep {keep}: {error.strerror}: give a folder to leave the source releases in")
+    if not os.access(keep, os.W_OK):
+        sys.exit(f"--keep {keep}: cannot be written to: give a folder you can write to")
+
+
 def verify(record, wanted, packages, keep):
     own_history()
     recorded = load(record)
@@ -251,8 +270,8 @@ def verify(record, wanted, packages, keep):
             sys.exit(f"release {release['version']}: its commit {release['commit'][:7]} is not in the history of HEAD: "
                      "this clone lacks it (git fetch), or the branch was rebased after the release. Take the branch "
                      "as it was pushed: a release is never rebased")
-    if keep and Path(keep).exists() and not Path(keep).is_dir():
-        sys.exit(f"--keep {keep}: a file, not a folder: give a folder to leave the source releases in")
+    if keep:
+        folder(keep)
     differ = []
     with tempfile.TemporaryDirectory() as scratch:
         for release in [r for r in recorded if not wanted or r["version"] in wanted]:
@@ -271,7 +290,6 @@ def verify(record, wanted, packages, keep):
                 print(f"{version}: {name} {'as recorded' if same else 'differs from the record'}")
                 differ += [] if same else [f"{version}: {name}"]
             if keep:
-                Path(keep).mkdir(parents=True, exist_ok=True)
                 shutil.copyfile(made[source], Path(keep) / source)
     if differ:
         sys.exit("not as recorded:\n  " + "\n  ".join(differ))

@@ -43,10 +43,11 @@ retop() {
     python3 -c 'import sys; text = open("CHANGELOG.md").read(); open("CHANGELOG.md", "w").write(text.replace(sys.argv[1], sys.argv[2], 1))' \
         "$(rule entries | head -n 1 | cut -d'|' -f3)" "$1"
 }
-# The record, with an entry for VERSION at COMMIT (with its fake source release), as cut writes it
+# The record, with an entry for VERSION at COMMIT, as cut writes it
 record() {
     python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); r["releases"].append({"version": sys.argv[2], "date": "2026-01-01",
-"commit": sys.argv[3], "source_release": [], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0"}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
+"commit": sys.argv[3], "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"],
+"files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0"}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
         packaging/releases/releases.json "$1" "$2"
 }
 # A release's own commit holds no record of itself: the commit after it, as cut writes it, does.
@@ -168,6 +169,7 @@ git checkout -q -f "$main" && git reset -q --hard "$base" && rm -f "$scratch/bin
 
 # what is done to the record | verify's arguments | the start of its refusal
 side=$(git commit-tree "HEAD^{tree}" -m "a commit of no branch")
+mkdir "$scratch/immutable" && chattr +i "$scratch/immutable"
 while IFS='|' read -r edit arguments answer; do
     python3 -c "import json; r = json.load(open('packaging/releases/releases.json')); $edit; open('$scratch/record.json', 'w').write(json.dumps(r))"
     # shellcheck disable=SC2086
@@ -178,11 +180,17 @@ r["releases"] = []||records no release
 del r["releases"][-1]||does not record $old, dated in CHANGELOG.md
 r["releases"].append(r["releases"][-1])||records $old more than once
 del r["releases"][-1]["source_release"]||is no record of releases (KeyError
+r["releases"][-1]["source_release"] = []||is no record of releases (ValueError: the entry of $old has no source_release
+r["releases"][-1]["source_release"] = ["{nope}"]||is no record of releases (KeyError: 'nope'
+r["releases"][-1]["source_release"] = [1]||is no record of releases (AttributeError
+r["releases"][0]["version"] = "$first-rc1"; r["releases"][0]["files"]["kun2wyt-$first-rc1.tar.gz"] = ""||'$first-rc1' is no version
 r = 0||is no record of releases (TypeError
 r["releases"][-1]["commit"] = "$side"||release $old: its commit ${side:0:7} is not in the history of HEAD
-pass|--keep README.md|--keep README.md: a file, not a folder
+pass|--keep README.md/x|--keep README.md/x: Not a directory
+pass|--keep $scratch/immutable|--keep $scratch/immutable: cannot be written to
 r["releases"][0]["files"]["kun2wyt-$first.tar.gz"] = "0" * 64|$first|  $first: kun2wyt-$first.tar.gz
 EOF
+chattr -i "$scratch/immutable"
 
 while read -r step; do
     step=${step//VERSION/$new}
