@@ -86,7 +86,11 @@ def entries(root=ROOT, env=None):
     """ROOT's CHANGELOG.md's headings, newest first, (version or None, date or None, heading), as its rule
     reads them."""
     answer = run("cmake", "-DFIELD=entries", "-P", f"{root}/cmake/version.cmake", env=env)
-    return [tuple(part or None for part in line.split("|", 2)) for line in answer.split("\n")]
+    heads = []
+    for line in answer.split("\n"):
+        version, date, heading = line.split("|", 2)
+        heads.append((version or None, date or None, heading))
+    return heads
 
 
 def load(record):
