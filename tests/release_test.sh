@@ -240,7 +240,6 @@ for ((at = 1; at <= calls; at++)); do
     moved && [[ -z $(git status --porcelain --untracked-files=all) ]] && grep -q "  kun2wyt-$new.tar.gz$" build/dist/SHA256SUMS ||
         fail "after a cut stopped by $signal at git command $at, the next one did not leave $new whole"
 done
-
 git config --unset core.hooksPath && git config --unset commit.gpgSign && git config --unset core.autocrlf
 # During a cut's builds: a second cut is refused; then a commit on the branch refuses the first. Nothing of either stays.
 restore && echo "DURING='python3 $PWD/packaging/release.py cut $new 2>>\"$scratch/second\" && echo made >>\"$scratch/second\"'" >"$scratch/knobs"
@@ -254,13 +253,13 @@ grep -qF "$main moved, or another branch was checked out, while cut ran" "$scrat
     fail "a cut whose branch moved left $(git log -2 --format=%s)"
 restore
 
-# The steps as docs/releasing.md gives them, untracked files beside the tracked ones, in an ASCII locale, while
-# another clone pushes: the push is refused, and the steps for that make the release again on top.
+# The steps as docs/releasing.md gives them, with untracked files beside the tracked ones, in an ASCII
+# locale, SOURCE_DATE_EPOCH set, while another clone pushes: the push is refused, and the steps for
+# that make the release again on top, which verify takes.
 git clone -q "$scratch/origin.git" "$scratch/other" && git -C "$scratch/other" commit -q --allow-empty -m Meanwhile &&
     git -C "$scratch/other" push -q
 echo draft >docs/draft-notes.md && echo '#error untracked' >src/string_view
 export LC_ALL=C LANG=C PYTHONUTF8=0 SOURCE_DATE_EPOCH=1000000000
-
 before=$(state)
 while read -r step; do
     step=${step//VERSION/$new}
