@@ -409,7 +409,8 @@ def land(place, branch, old, new):
     """BRANCH moved from OLD to NEW, made at PLACE, in one step that git refuses if it moved meanwhile;
     then its work tree and build/dist brought along. No signal that can be caught stops this program from
     here on."""
-    run("git", *UNHOOKED, "fetch", "-q", "--no-write-fetch-head", str(place / "tree"), new)  # objects, no ref
+    # NEW's objects, and no ref: the scratch clone's HEAD, which any protocol of git's offers
+    run("git", *UNHOOKED, "fetch", "-q", "--no-write-fetch-head", str(place / "tree"), "HEAD")
     signal.pthread_sigmask(signal.SIG_BLOCK, CAUGHT)
     git_dir = place.parent
     landable(git_dir, branch, old, run("git", "diff", "--name-only", "--no-renames", old, new).split("\n"))
