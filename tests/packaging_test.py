@@ -102,7 +102,7 @@ class Releases(unittest.TestCase):
         # from the next development version on.
         recorded = [r["version"] for r in release.load(release.RECORD)]
         recipes = {recorded[-1]} if release.entries()[0][0] is None else set(recorded)
-        commands = [(line, m[2]) for path in release.EDITED for line, code in release.code_lines((ROOT / path).read_text())
+        commands = [(line, m[2]) for path in release.edited(ROOT) for line, code in release.code_lines((ROOT / path).read_text())
                     if code for m in release.NAMED.finditer(line)]
         self.assertTrue(commands)
         for line, version in commands:
