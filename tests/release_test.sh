@@ -185,11 +185,10 @@ restore
 
 # what is done to the record | verify's arguments | the start of its refusal | what is committed
 # first, which the next cut refuses alike
-released=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["commit"])')
+mkdir "$scratch/immutable" && chattr +i "$scratch/immutable"
 while IFS='|' read -r edit arguments answer committed; do
     git checkout -q -f "$main" && git reset -q --hard "$base"
     eval "$committed" || fail "the setup $committed"
-mkdir "$scratch/immutable" && chattr +i "$scratch/immutable"
     python3 -c "import json; r = json.load(open('packaging/releases/releases.json')); $edit; open('$scratch/record.json', 'w').write(json.dumps(r))"
     # shellcheck disable=SC2086
     python3 packaging/release.py verify --record "$scratch/record.json" $arguments >/dev/null 2>"$scratch/said" && fail "verify after $edit $committed"
@@ -208,7 +207,7 @@ r["releases"][-1]["source_release"] = ["{nope}"]||is no record of releases (KeyE
 r["releases"][-1]["source_release"] = [1]||is no record of releases (AttributeError
 r["releases"][0]["version"] = "$first-rc1"; r["releases"][0]["files"]["kun2wyt-$first-rc1.tar.gz"] = ""||'$first-rc1' is no version
 r = 0||is no record of releases (TypeError
-pass||release $old: its commit ${released:0:7} is not in the history of HEAD|git rebase -q -f $released~1
+pass||release $first: its commit|git reset -q --soft \$(git commit-tree "HEAD^{tree}" -m "the history rewritten")
 pass||removes or changes the entry of $first that|python3 -c 'import json; r = json.load(open("packaging/releases/releases.json")); del r["releases"][0]; open("packaging/releases/releases.json", "w").write(json.dumps(r, indent=2) + "\n")' && git commit -qam "$first's entry removed"
 pass||a merge, lacks or changes the entry of $new that|python3 packaging/release.py cut $new >/dev/null && cut=\$(git rev-parse HEAD) && git reset -q --hard $base && sed -i 's/^- A change\.\$/- Another./' CHANGELOG.md && git commit -qam another && python3 packaging/release.py cut $new >/dev/null && git merge -q -X ours --no-edit \$cut >/dev/null
 pass||'## [$new] - $today', $new's recorded heading, was added or removed in 2 commits|python3 packaging/release.py cut $new >/dev/null && git checkout -q $base && retop "## [$new] - $today" && git commit -qam "$new dated" && git checkout -q $main && git merge -q -s ours --no-edit HEAD@{1} >/dev/null
