@@ -554,7 +554,9 @@ def brought_along(place, branch, old, new):
 
 def cut(version, date, dry_run):
     own_history()
-    git_dir = Path(run("git", "rev-parse", "--absolute-git-dir"))
+    # Its name as the file system has it, whatever its bytes and the locale.
+    found = subprocess.run(["git", "rev-parse", "--absolute-git-dir"], cwd=ROOT, capture_output=True)
+    git_dir = Path(os.fsdecode(found.stdout.rstrip(b"\n")))
     place = git_dir / "kun2wyt-cut"  # the scratch clone's, outside the work tree, where the next cut finds it
     hold(git_dir)
     cleared(place)

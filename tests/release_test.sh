@@ -35,8 +35,9 @@ export PATH="$scratch/bin:$PATH" TZ=UTC
 block() { sed -n "/^$1/,/^##/p" "$releasing" | sed -n '/^```sh$/,/^```$/p' | grep -v '^```' | sed 's/ *#.*//'; }
 steps=$(block "## Making a release") refused_steps=$(block "### If the push is refused")
 git clone -q --bare "$top" "$scratch/origin.git"
-git clone -q "$scratch/origin.git" "$scratch/tree"
-cd "$scratch/tree"
+# A clone whose path is not ASCII, as the steps run in an ASCII locale too
+git clone -q "$scratch/origin.git" "$scratch/trée"
+cd "$scratch/trée"
 git config user.name test && git config user.email test@localhost
 git symbolic-ref -q HEAD >/dev/null || git checkout -q -B main # a clone of a detached checkout has no branch
 main=$(git symbolic-ref --short HEAD)
