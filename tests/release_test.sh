@@ -48,11 +48,11 @@ retop() {
     python3 -c 'import sys; text = open("CHANGELOG.md").read(); open("CHANGELOG.md", "w").write(text.replace(sys.argv[1], sys.argv[2], 1))' \
         "$(rule entries | head -n 1 | cut -d'|' -f3)" "$1"
 }
-# The record, with an entry for VERSION at COMMIT, as cut writes it
+# The record, with an entry for VERSION at COMMIT (its source release's sha256 SUM, or zeros), as cut writes it
 record() {
     python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); r["releases"].append({"version": sys.argv[2], "date": sys.argv[4],
-"commit": sys.argv[3], "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": "0" * 64}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
-        packaging/releases/releases.json "$1" "$2" "$(rule date)"
+"commit": sys.argv[3], "source_release": ["sh", "packaging/source-release.sh", "{version}", "{out}"], "files": {f"kun2wyt-{sys.argv[2]}.tar.gz": sys.argv[5]}}); open(sys.argv[1], "w").write(json.dumps(r, indent=2) + "\n")' \
+        packaging/releases/releases.json "$1" "$2" "$(rule date)" "${3:-$(printf '%064d' 0)}"
 }
 # What cut may change: the refs, the branch checked out, the status, the tracked files' bytes
 state() { git for-each-ref; git rev-parse --symbolic-full-name HEAD; git status --porcelain --untracked-files=all; git ls-files -z | xargs -0 sha256sum; }
@@ -60,9 +60,11 @@ state() { git for-each-ref; git rev-parse --symbolic-full-name HEAD; git status 
 if [[ $(rule is_release) == TRUE ]]; then
     prev=$(python3 -c 'import json; print(json.load(open("packaging/releases/releases.json"))["releases"][-1]["version"])')
     made=$(rule release)
-    record "$made" "$(git rev-parse HEAD)" && retop "## [Unreleased]"$'\n\n'"$(rule entries | head -n 1 | cut -d'|' -f3)"
-    sed "s/^version = .*/version = '$made'/; s/[0-9a-f]\{64\}/$(printf '%064d' 0)/" "packaging/easybuild/kun2wyt-$prev.eb" >"packaging/easybuild/kun2wyt-$made.eb"
-    sed -i "s/^    version(\"develop\", .*/&\n    version(\"$made\", sha256=\"$(printf '%064d' 0)\")/" packaging/spack/packages/kun2wyt/package.py
+    # its source release as verify rebuilds it, which the steps' last verify compares
+    sh packaging/source-release.sh "$made" "$scratch/made.tar.gz" && sum=$(sha256sum <"$scratch/made.tar.gz" | cut -d' ' -f1)
+    record "$made" "$(git rev-parse HEAD)" "$sum" && retop "## [Unreleased]"$'\n\n'"$(rule entries | head -n 1 | cut -d'|' -f3)"
+    sed "s/^version = .*/version = '$made'/; s/[0-9a-f]\{64\}/$sum/" "packaging/easybuild/kun2wyt-$prev.eb" >"packaging/easybuild/kun2wyt-$made.eb"
+    sed -i "s/^    version(\"develop\", .*/&\n    version(\"$made\", sha256=\"$sum\")/" packaging/spack/packages/kun2wyt/package.py
     python3 -c 'import sys; sys.path.insert(0, "packaging"); import release
 for path in release.edited(release.ROOT): (release.ROOT / path).write_text(release.moved((release.ROOT / path).read_text(), *sys.argv[1:], True))' \
         "$prev" "$made"
