@@ -23,6 +23,7 @@ class Kun2wyt(CMakePackage):
     # releases its build names itself with a development version, which counts the commits since
     # the newest release: a shallow clone, Spack's default, has not got them.
     version("develop", branch="main", get_full_repo=True)
+    version("1.4.1", sha256="5826e699b362bc31d8e2f9778c40ac59cc70a4523c1e71a9fb627a5d9077b6f9")
     version("1.4.0", sha256="0c31477c64c7e34c2992c0166d60be42c59393ac9f5c4eadec72ad50e8c89837")
     version("1.3.0", sha256="581d37a4e2cb06ff973ce9704fbf51e764e246249caa8b926c80ed893123a74b")
     version("1.2.0", sha256="18093af7f763cb3d9f33cf73686dbd5ea9f18b17f616e920a180e16da2eef75a")
